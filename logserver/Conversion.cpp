@@ -1,0 +1,1 @@
+#include "Conversion.h"

@@ -1,0 +1,1 @@
+#include "LogFile.h"

@@ -1,0 +1,1 @@
+#include "Repetition.h"

@@ -1,0 +1,1 @@
+#include "TallyTable.h"

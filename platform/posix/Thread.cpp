@@ -1,0 +1,1 @@
+#include "Thread.h"
