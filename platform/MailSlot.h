@@ -32,7 +32,19 @@ class MailSlotServer final {
     void close();
 };
 
-// Client side: sends one message to the slot of that name. False when no server owns the slot
+// Client side, kept open across sends. open fails when no server owns the slot; write sends one
+// whole message and fails when it could not be handed over whole (for instance because the server
+// that owned the slot has gone since open).
+class MailSlotClient final {
+    KERVALE_PLATFORM_HANDLE(MailSlotClient)
+
+  public:
+    bool open(const char* name);
+    bool write(const void* data, std::uint32_t size);
+    void close();
+};
+
+// Client side, one shot: sends one message to the slot of that name. False when no server owns the slot
 // or the message could not be handed over whole. Only processes of the server's user may send
 // (on POSIX); others' messages are dropped by the server.
 bool sendToMailSlot(const char* name, const void* data, std::uint32_t size);
