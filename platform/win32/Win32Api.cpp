@@ -1,0 +1,21 @@
+#include "win32/Win32Api.h"
+
+namespace kervale::platform::win32 {
+
+Failure lastFailure() {
+    switch (::GetLastError()) {
+    case ERROR_HANDLE_EOF:
+        return Failure::endOfFile;
+    case ERROR_SEM_TIMEOUT:
+        return Failure::timedOut;
+    case ERROR_INSUFFICIENT_BUFFER:
+    case ERROR_MORE_DATA:
+        return Failure::bufferTooSmall;
+    case ERROR_BROKEN_PIPE:
+        return Failure::brokenPipe;
+    default:
+        return Failure::other;
+    }
+}
+
+}  // namespace kervale::platform::win32
