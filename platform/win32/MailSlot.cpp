@@ -23,16 +23,31 @@ constexpr int kTakeLimit = 4096;
 // Windows (the read fails and keeps them); Wine delivers no more than this of any message.
 constexpr DWORD kWaitReadSize = 64 * 1024;
 
+// A writer waits at most this long for its message to be taken. Windows takes a message at once;
+// Wine makes a writer wait while about 200 KB lie unread in the slot, and for ever when the
+// server that would read them has gone.
+constexpr DWORD kWriteBoundMs = 2000;
+
 // Writers share the slot for writing: a writer that does not allow it is refused with a sharing
-// violation while another writer holds the slot open, and its message is lost.
+// violation while another writer holds the slot open, and its message is lost. The handle is
+// overlapped so that a write can be given up after kWriteBoundMs.
 HANDLE openForWriting(const char* name) {
     return ::CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
 }
 
 bool writeWhole(HANDLE slot, const void* data, std::uint32_t size) {
+    const win32::OwnedHandle done(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!done.valid()) return false;
+    OVERLAPPED write{};
+    write.hEvent = done.get();
+    if (!::WriteFile(slot, data, size, nullptr, &write)) {
+        if (win32::lastFailure() != win32::Failure::pending) return false;
+        if (::WaitForSingleObject(done.get(), kWriteBoundMs) != WAIT_OBJECT_0)
+            ::CancelIoEx(slot, &write);  // a cancelled message is not delivered
+    }
     DWORD written = 0;
-    return ::WriteFile(slot, data, size, &written, nullptr) && written == size;
+    return ::GetOverlappedResult(slot, &write, &written, TRUE) && written == size;
 }
 
 }  // namespace

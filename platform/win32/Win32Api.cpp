@@ -4,6 +4,8 @@ namespace kervale::platform::win32 {
 
 Failure lastFailure() {
     switch (::GetLastError()) {
+    case ERROR_IO_PENDING:
+        return Failure::pending;
     case ERROR_HANDLE_EOF:
         return Failure::endOfFile;
     case ERROR_SEM_TIMEOUT:

@@ -46,6 +46,7 @@ std::unique_ptr<Impl> holding(HANDLE handle) {
 
 // The failures of the last call on this thread that the backend answers in their own way.
 enum class Failure {
+    pending,         // an overlapped operation has started and completes later
     endOfFile,       // a positioned read started at or past the end of the file
     timedOut,        // a mail slot read found no message within the slot's time-out
     bufferTooSmall,  // a mail slot message is longer than the read asked for (Windows keeps it)

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -12,6 +14,7 @@
 
 #include "Event.h"
 #include "FaultInjection.h"
+#include "Thread.h"
 #include "Win32Test.h"
 
 namespace kervale::platform {
@@ -66,6 +69,11 @@ KERVALE_CHILD_ROLE(sendNumbered) {
         if (!sendToMailSlot(args.at(0).c_str(), text, sizeof text)) return 10;
     }
     return 0;
+}
+
+// Child: sends one message of `size` bytes, message(size, 3).
+KERVALE_CHILD_ROLE(sendSized) {
+    return send(args.at(0), message(static_cast<std::uint32_t>(std::stoul(args.at(1))), 3)) ? 0 : 10;
 }
 
 // Child: tries to create the slot; with "die" it is killed while it owns it.
@@ -211,18 +219,46 @@ TEST_F(MailSlotTest, WaitingEndsWhenAMessageComesOrTheTimeRunsOut) {
     server.waitForMessage(20);
     EXPECT_EQ(waitingIn(server).count, 0u);
 
-    ASSERT_TRUE(send(name, ""));
+    ASSERT_TRUE(send(name, "waiting"));
     server.waitForMessage(kInfinite);
-    EXPECT_EQ(waitingIn(server).count, 1u);
-    EXPECT_EQ(readOne(server), "");
+    EXPECT_EQ(readOne(server), "waiting");
 
     // A message sent by another process while the server waits without a time-out wakes it.
-    ChildProcess sender;
-    ASSERT_TRUE(sender.start("sendNumbered", {name, "C", "1"}));
-    server.waitForMessage(kInfinite);
-    EXPECT_EQ(waitingIn(server).count, 1u);
-    EXPECT_EQ(readOne(server).substr(0, 4), std::string("C 0\0", 4));
-    EXPECT_EQ(sender.wait(), 0);
+    for (const std::uint32_t size : {0u, 296u, 70000u}) {
+        SCOPED_TRACE(size);
+        ChildProcess sender;
+        ASSERT_TRUE(sender.start("sendSized", {name, std::to_string(size)}));
+        server.waitForMessage(kInfinite);
+        const Waiting waiting = waitingIn(server);
+        EXPECT_EQ(waiting.count, 1u);
+        EXPECT_EQ(waiting.nextSize, std::min(size, 65536u));  // Wine's most of a message
+        EXPECT_EQ(readOne(server), message(size, 3).substr(0, kBuffer));
+        EXPECT_EQ(sender.wait(), 0);
+    }
+}
+
+// Wine makes writers wait when much lies unread, and for ever once the server has gone; a write
+// gives up after a bound instead, and a message given up is not delivered.
+TEST_F(MailSlotTest, AWriteDoesNotWaitForEverForASlotNobodyReads) {
+    const std::string full = message(296, 4);
+    std::uint32_t delivered = 0;
+    while (delivered < 2000 && send(name, full)) ++delivered;
+    EXPECT_EQ(waitingIn(server).count, delivered);
+
+    struct Late {
+        std::string name;
+        std::atomic<int> result{-1};
+    } late{name};
+    Thread writer;
+    ASSERT_TRUE(writer.start(
+        [](void* argument) {
+            auto& l = *static_cast<Late*>(argument);
+            l.result = send(l.name, message(296, 5)) ? 1 : 0;
+        },
+        &late));
+    server.close();
+    EXPECT_TRUE(writer.waitFinished(kProcessBound));
+    EXPECT_FALSE(send(name, full));
 }
 
 }  // namespace
