@@ -66,7 +66,6 @@ struct MailSlotServer::Impl {
     enum class Take { taken, again, none, failed };
     Take takeOne();
     bool takeWaiting();
-    void keep(const char* data, DWORD size) { waiting.emplace_back(data, data + size); }
 };
 
 MailSlotServer::Impl::Take MailSlotServer::Impl::takeOne() {
@@ -163,7 +162,7 @@ void MailSlotServer::waitForMessage(std::uint32_t timeoutMs) {
     const win32::Failure failure = read ? win32::Failure::other : win32::lastFailure();
     ::SetMailslotInfo(slot, 0);
     if (read)
-        impl_->keep(impl_->scratch.data(), got);
+        impl_->waiting.emplace_back(impl_->scratch.data(), impl_->scratch.data() + got);
     else if (failure == win32::Failure::brokenPipe)
         impl_->waiting.emplace_back();  // Wine's report of a zero-length message, consumed
     // Timed out: nothing came. Buffer too small (Windows): a longer message waits in the slot.
