@@ -174,8 +174,8 @@ Status writeCollapseUpdate(ServerState& state, const LogRecord& record, char kin
     char prefix[kLineBuffer];
     const int length = formatPrefix(prefix, record, stamp);
 
-    // A line that cannot take the update gets the record as a full line instead; later updates
-    // then go to that line.
+    // A line that cannot take the update gets the record as a full line instead. It keeps the
+    // caller's repeats, so the run's count goes on rising on the new line, where later updates go.
     if (!collapseTargetValid(state, prefix, length)) return writeFullLine(state, record, kind);
 
     BufferedFile& log = state.log;
