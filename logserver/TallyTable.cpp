@@ -121,7 +121,7 @@ Status writeTallies(ServerState& state) {
 Status addTally(ServerState& state, const char* unit, std::uint16_t amount) {
     SharedArea& area = *state.area;
     char key[4] = {};
-    std::snprintf(key, sizeof key, "%s", unit != nullptr ? unit : "");
+    std::snprintf(key, sizeof key, "%.3s", unit != nullptr ? unit : "");
     if (std::strpbrk(key, "\r\n") != nullptr || static_cast<unsigned char>(key[0]) == kTallyEndMark)
         return kNoTallyBlock;
 

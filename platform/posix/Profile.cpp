@@ -113,6 +113,7 @@ class NameList {
     NameList(char* out, std::uint32_t outSize) : out_(out), size_(outSize) {}
 
     bool add(std::string_view name) {
+        if (cut_) return false;
         name = cString(name);
         if (name.empty()) return true;  // an empty name would end the list early
         if (length_ + name.size() + 2 > size_) {
