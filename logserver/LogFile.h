@@ -2,6 +2,7 @@
 // directory, their headers, and rotation at the size limit.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "ServerState.h"
@@ -10,6 +11,11 @@ namespace kervale {
 
 inline constexpr Status kCannotOpen = 1;
 inline constexpr Status kCannotCreate = 3;
+
+// The full header lists the keys of [MAQUINA] from a name list of this size, so it holds at most
+// 127 machine lines; each value is cut to 63 characters.
+inline constexpr std::size_t kMachineListSize = 256;
+inline constexpr std::size_t kMachineValueSize = 64;
 
 inline constexpr std::int16_t kFullHeader = 1;
 inline constexpr std::int16_t kStartBlock = 2;

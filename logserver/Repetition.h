@@ -16,6 +16,10 @@ Status compareQueues(ServerState& state);
 // last write, 0 when nothing was pending.
 Status flushPending(ServerState& state);
 
+// Both writers collapse the 11th and later repetitions of lastRecord onto the last full line.
+// When repeatCount can count no further (32767), the repetition gets a full line of its own and
+// the next ones collapse onto that line, counting from 1 again.
+
 // Mode TODOS: writes the record, collapsing repetitions. May change the record.
 Status logDirect(ServerState& state, LogRecord& record);
 
