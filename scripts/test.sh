@@ -31,21 +31,13 @@ configure_and_build() {
     cmake --build "$folder" -j "$jobs"
 }
 
+launcher=()  # what runs ctest: nothing, or setarch for ThreadSanitizer
+
 run_tests() {
     local folder=$1
     shift
     echo "== tests $folder $*"
-    ctest --test-dir "$folder" -j "$jobs" --output-on-failure --timeout 300 "$@"
-}
-
-# ThreadSanitizer needs an address layout that high mmap randomisation can break; running
-# without randomisation sidesteps that on any kernel.
-no_aslr() {
-    if setarch "$(uname -m)" -R true 2>/dev/null; then
-        setarch "$(uname -m)" -R "$@"
-    else
-        "$@"
-    fi
+    "${launcher[@]}" ctest --test-dir "$folder" -j "$jobs" --output-on-failure --timeout 300 "$@"
 }
 
 ensure_packages
@@ -58,8 +50,14 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 ru
 
 configure_and_build build-tsan -DKERVALE_SANITIZE=thread -DKERVALE_BENCH=OFF
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
-no_aslr run_tests build-tsan -L 'threaded|process'
-no_aslr run_tests build-tsan -R '^(SharedMemoryTest|NamedMutexTest|EventTest|MailSlotTest|ThreadTest)\.'
+# ThreadSanitizer needs an address layout that high mmap randomisation can break; running without
+# randomisation sidesteps that on any kernel.
+if setarch "$(uname -m)" -R true 2>/dev/null; then
+    launcher=(setarch "$(uname -m)" -R)
+fi
+run_tests build-tsan -L 'threaded|process'
+run_tests build-tsan -R '^(SharedMemoryTest|NamedMutexTest|EventTest|MailSlotTest|ThreadTest)\.'
+launcher=()
 
 # --- Windows part --------------------------------------------------------------------------
 # The Windows build and its tests under Wine live in scripts/test-windows.sh; it is run here

@@ -1,7 +1,6 @@
 #include "Event.h"
 
 #include <linux/futex.h>
-#include <sys/mman.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -25,7 +24,7 @@ struct Event::Impl {
     bool shared = false;
 
     ~Impl() {
-        if (shared && word != nullptr) ::munmap(word, sizeof *word);
+        if (shared) posix::unmapObjectWord(word);
         if (fd >= 0) ::close(fd);
     }
 
@@ -46,12 +45,8 @@ bool Event::openNamed(const char* name) {
     impl_.reset();
     auto impl = std::make_unique<Impl>();
     impl->shared = true;
-    impl->fd = posix::openObjectFile(name, sizeof(std::uint32_t));
-    if (impl->fd < 0) return false;
-    void* word = ::mmap(nullptr, sizeof(std::uint32_t), PROT_READ | PROT_WRITE, MAP_SHARED,
-                        impl->fd, 0);
-    if (word == MAP_FAILED) return false;
-    impl->word = static_cast<std::uint32_t*>(word);
+    impl->word = posix::openObjectWord(name, impl->fd);
+    if (impl->word == nullptr) return false;
     impl_ = std::move(impl);
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -96,6 +97,20 @@ int openObjectFile(const char* name, std::size_t size) {
         return -1;
     }
     return fd;
+}
+
+std::uint32_t* openObjectWord(const char* name, int& fd) {
+    fd = openObjectFile(name, sizeof(std::uint32_t));
+    if (fd < 0) return nullptr;
+    void* word = ::mmap(nullptr, sizeof(std::uint32_t), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (word != MAP_FAILED) return static_cast<std::uint32_t*>(word);
+    ::close(fd);
+    fd = -1;
+    return nullptr;
+}
+
+void unmapObjectWord(std::uint32_t* word) {
+    if (word != nullptr) ::munmap(word, sizeof *word);
 }
 
 int openLockFile(const char* name) {

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace kervale::platform::posix {
 
@@ -18,6 +19,11 @@ namespace kervale::platform::posix {
 // (above 2, close-on-exec) or -1. The object is held until every descriptor that shares this
 // open file (dup) is closed.
 int openObjectFile(const char* name, std::size_t size);
+
+// Opens object `name` as one shared 32-bit word (zero in a new life) and maps it. Gives the word
+// and its descriptor, or null (nothing left open). Unmap with unmapObjectWord.
+std::uint32_t* openObjectWord(const char* name, int& fd);
+void unmapObjectWord(std::uint32_t* word);
 
 // Opens (creating it) a plain lock file beside object `name`'s file, for locks of its own.
 // Gives a descriptor (above 2, close-on-exec) or -1.

@@ -2,7 +2,6 @@
 
 #include <pthread.h>
 #include <sys/file.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -35,7 +34,7 @@ struct NamedMutex::Impl {
         pthread_mutexattr_destroy(&attributes);
     }
     ~Impl() {
-        if (ownedWord != nullptr) ::munmap(ownedWord, sizeof *ownedWord);
+        posix::unmapObjectWord(ownedWord);
         if (fd >= 0) ::close(fd);
         if (lockFd >= 0) ::close(lockFd);
         pthread_mutex_destroy(&local);
@@ -54,14 +53,9 @@ NamedMutex& NamedMutex::operator=(NamedMutex&&) noexcept = default;
 bool NamedMutex::open(const char* name) {
     impl_.reset();
     auto impl = std::make_unique<Impl>();
-    impl->fd = posix::openObjectFile(name, sizeof(std::uint32_t));
-    if (impl->fd < 0) return false;
+    impl->ownedWord = posix::openObjectWord(name, impl->fd);
     impl->lockFd = posix::openLockFile(name);
-    if (impl->lockFd < 0) return false;
-    void* word = ::mmap(nullptr, sizeof(std::uint32_t), PROT_READ | PROT_WRITE, MAP_SHARED,
-                        impl->fd, 0);
-    if (word == MAP_FAILED) return false;
-    impl->ownedWord = static_cast<std::uint32_t*>(word);
+    if (impl->ownedWord == nullptr || impl->lockFd < 0) return false;
     impl_ = std::move(impl);
     return true;
 }
