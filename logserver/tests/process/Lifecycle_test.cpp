@@ -112,10 +112,13 @@ TEST_F(LifecycleTest, AHostThatExitsHandlesEveryWaitingMessageAndNoneIsLostMeanw
 TEST_F(LifecycleTest, AKilledHostIsReplacedByTheNextCall) {
     Client host({"send", "K1", "hold"});
     ASSERT_EQ(host.expect("holding"), "holding");
+    // Attached before the kill, so "EventServLog" outlives the host and stays set.
+    Client next({"hold", "send", "K2", "hold"});
+    ASSERT_EQ(next.expect("holding"), "holding");
     waitForLabels({"K1"});
     host.signal(SIGKILL);
     host.wait();
-    Client next({"send", "K2", "hold"});
+    next.proceed();
     ASSERT_EQ(next.expect("holding"), "holding");
     EXPECT_EQ(serverHost(), next.pid());
     Client third({"send", "K3"});
