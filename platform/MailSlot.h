@@ -29,6 +29,11 @@ class MailSlotServer final {
     // Returns as soon as a message is waiting, or after timeoutMs.
     void waitForMessage(std::uint32_t timeoutMs);
 
+    // Refuses new messages from now on: every later write fails at its sender, while the
+    // messages already waiting can still be read. A stopping server seals its slot before its
+    // last drain, so that a message is either read or refused to its sender, never dropped.
+    void seal();
+
     void close();
 };
 

@@ -1,0 +1,41 @@
+// What one process that has the library loaded keeps: the handles of the machine-wide objects,
+// its own stop event, and, while it hosts the server, the server thread and its state.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+#include "Event.h"
+#include "LogMessage.h"
+#include "NamedMutex.h"
+#include "ServerState.h"
+#include "SharedMemory.h"
+#include "SlotWriter.h"
+#include "Thread.h"
+
+namespace kervale {
+
+inline constexpr char kAreaName[] = "LogVarGlobal";
+inline constexpr char kMutexName[] = "MutexLog";
+inline constexpr char kServerEventName[] = "EventServLog";
+inline constexpr char kSlotName[] = "\\\\.\\mailslot\\Vantex";
+
+inline constexpr std::size_t kReceiveBufferSize = 1600;
+
+struct LibraryHandles {
+    platform::SharedMemory area;         // "LogVarGlobal"
+    platform::NamedMutex mutex;          // "MutexLog": the test for a server and its start
+    platform::Event serverRunning;       // "EventServLog": set while a server owns the slot
+    platform::Event serverStopped;       // this process's stop event: set as its server ends
+    SlotWriter writer{kSlotName};        // this process's way to the slot, kept open
+
+    // Host side. `hosting` and `serverThread` change only under "MutexLog" and at detach.
+    std::int16_t hosting = 0;
+    platform::Thread serverThread;
+    std::atomic<bool> stopRequested{false};  // detach asks this process's server to stop
+    ServerState server;                      // the area view and the log, server thread only
+    alignas(LogMessage) unsigned char receiveBuffer[kReceiveBufferSize];
+};
+
+}  // namespace kervale
