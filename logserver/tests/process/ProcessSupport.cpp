@@ -51,10 +51,13 @@ std::vector<std::string> labelsOf(const std::string& log) {
     return labels;
 }
 
-std::string logPath() {
+std::string logFolder() {
     const char* root = std::getenv("KERVALE_ROOT");
-    return std::string(root != nullptr ? root : "") + "/C/VANTEX/VANTEX.LOG";
+    return std::string(root != nullptr ? root : "") + "/C/VANTEX/";
 }
+
+std::string logPath() { return logFolder() + "VANTEX.LOG"; }
+std::string previousLogPath() { return logFolder() + "VANTEX.ANT"; }
 
 }  // namespace
 
@@ -137,7 +140,7 @@ std::string faultyLibrary() { return KERVALE_FAULTY_LIBRARY_PATH; }
 std::vector<std::string> waitForLabels(const std::vector<std::string>& expected, milliseconds bound) {
     const Clock::time_point deadline = Clock::now() + bound;
     for (;;) {
-        std::vector<std::string> labels = labelsOf(readFile(logPath()));
+        std::vector<std::string> labels = labelsOf(readFile(previousLogPath()) + readFile(logPath()));
         const std::set<std::string> seen(labels.begin(), labels.end());
         const bool all = std::all_of(expected.begin(), expected.end(),
                                      [&](const std::string& l) { return seen.count(l) != 0; });

@@ -60,7 +60,7 @@ void writeConfiguration() {
     if (std::filesystem::exists(file)) return;
     std::filesystem::create_directories(folder);
     const std::filesystem::path temporary = folder / ("QUENDAL.INI." + std::to_string(::getpid()));
-    std::ofstream(temporary, std::ios::binary) << "[VANTEX]\r\nTIPO=TODOS\r\n";
+    std::ofstream(temporary, std::ios::binary) << "[VANTEX]\r\nTIPO=TODOS\r\nTAMANHO=1000\r\n";
     std::filesystem::rename(temporary, file);  // whole or not at all, also when clients race
 }
 
