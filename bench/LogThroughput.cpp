@@ -53,6 +53,7 @@ LogMessage message(const char* label) {
     LogMessage m{};
     m.msgType = KERVALE_TYPE_13;
     std::memcpy(m.unit, "BEN", 3);
+    m.amount = 1;  // every message rewrites the tally block too, as real traffic does
     std::memcpy(m.label, label, std::min(std::strlen(label), sizeof m.label));
     return m;
 }
@@ -152,7 +153,7 @@ double percentile(std::vector<double>& values, double p) {
 
 void runOnce(int clients, int messages, int rate, const std::string& root) {
     const std::string logPath = root + "/C/VANTEX/VANTEX.LOG";
-    const std::string prefix = "K" + std::to_string(clients);
+    const std::string prefix = std::string("K").append(std::to_string(clients));
 
     // The host: starts the server with its first call and keeps it until released.
     const Child host = spawn([](int go) {

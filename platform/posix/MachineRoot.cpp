@@ -55,7 +55,7 @@ bool machineRoot(char* out, std::size_t outSize) {
         if (n <= 0 || static_cast<std::size_t>(n) >= outSize) return false;
     }
     while (n > 1 && out[n - 1] == '/') out[--n] = '\0';
-    return makeFolders(out);
+    return isDirectory(out) || makeFolders(out);  // one stat in the usual case
 }
 
 std::uint64_t rootHash() {
