@@ -1,6 +1,9 @@
 // A client process for the tests, the demo and the benchmark: loads libkervale.so (dlopen, so
 // it can also unload it) and runs the commands of its command line in order:
 //   send LABEL            GravaLog with a message labelled LABEL; prints "sent LABEL <result>"
+//   message TYPE LEVEL UNIT AMOUNT LABEL TEXT
+//                         GravaLog with these fields (numbers in C notation, so 0x81 works;
+//                         TEXT is text data, "-" for none); prints "sent LABEL <result>"
 //   burst PREFIX N        N messages labelled PREFIX1 ... PREFIXN; prints "burst-start", "burst-done"
 //   threads T PREFIX N    T threads each sending N messages labelled PREFIX<t>-<i>
 //   raw KIND LABEL        writes one datagram straight to the mail slot, as another writer could:
@@ -13,6 +16,8 @@
 //   area-set V / area-get writes / prints ("area V") a marker in the shared area's last bytes
 // Then it exits normally (which unloads the library too). Options before the commands:
 //   --library PATH        the library to load (default: the libkervale.so built beside it)
+//   --no-config           leaves the configuration file alone (by default a missing one is
+//                         written with TIPO=TODOS and TAMANHO=1000, so every record is logged)
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -86,6 +91,27 @@ int32_t send(const std::string& label) {
     return gravaLog(&m);
 }
 
+std::uint32_t number(const std::string& text) {
+    return static_cast<std::uint32_t>(std::stoul(text, nullptr, 0));
+}
+
+int32_t sendFields(const std::string& type, const std::string& level, const std::string& unit,
+                   const std::string& amount, const std::string& label, const std::string& text) {
+    LogMessage m = message(label);
+    m.msgType = number(type);
+    m.level = static_cast<std::uint8_t>(number(level));
+    std::memset(m.unit, 0, sizeof m.unit);
+    std::memcpy(m.unit, unit.data(), std::min(unit.size(), sizeof m.unit));
+    m.amount = number(amount);
+    if (text != "-") {
+        const std::size_t n = std::min(text.size(), sizeof m.data - 1);
+        m.data[0] = KERVALE_DATA_TEXT;
+        std::memcpy(m.data + 1, text.data(), n);
+        m.dataLen = static_cast<std::uint8_t>(n + 1);
+    }
+    return gravaLog(&m);
+}
+
 void raw(const std::string& kind, const std::string& label) {
     std::vector<char> bytes;
     const LogMessage m = message(label == "-" ? "" : label);
@@ -126,11 +152,17 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string path = KERVALE_LIBRARY_PATH;
     std::size_t i = 0;
-    if (args.size() >= 2 && args[0] == "--library") {
-        path = args[1];
-        i = 2;
+    bool configure = true;
+    for (; i < args.size() && args[i].rfind("--", 0) == 0; ++i) {
+        if (args[i] == "--no-config") {
+            configure = false;
+        } else if (args[i] == "--library" && i + 1 < args.size()) {
+            path = args[++i];
+        } else {
+            fail("unknown option " + args[i]);
+        }
     }
-    writeConfiguration();
+    if (configure) writeConfiguration();
     load(path.c_str());
 
     kervale::platform::SharedMemory area;  // held while the marker commands need it
@@ -144,6 +176,10 @@ int main(int argc, char** argv) {
         if (command == "send") {
             const std::string label = next();
             say("sent " + label + " " + std::to_string(send(label)));
+        } else if (command == "message") {
+            const std::string type = next(), level = next(), unit = next(), amount = next();
+            const std::string label = next(), text = next();
+            say("sent " + label + " " + std::to_string(sendFields(type, level, unit, amount, label, text)));
         } else if (command == "burst") {
             const std::string prefix = next();
             const int n = std::stoi(next());
