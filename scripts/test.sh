@@ -8,20 +8,7 @@ cd "$(dirname "$0")/.."
 
 jobs=2  # the machine is shared: never more
 
-ensure_packages() {
-    local missing=()
-    for package in cmake ninja-build g++ libgtest-dev libbenchmark-dev; do
-        dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
-    done
-    [ ${#missing[@]} -eq 0 ] && return 0
-    if [ "$(id -u)" -ne 0 ]; then
-        echo "missing packages: ${missing[*]} (install them, or run as root)" >&2
-        exit 1
-    fi
-    echo "== installing ${missing[*]}"
-    apt-get update -q
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
-}
+source scripts/packages.sh
 
 configure_and_build() {
     local folder=$1
@@ -40,7 +27,7 @@ run_tests() {
     "${launcher[@]}" ctest --test-dir "$folder" -j "$jobs" --output-on-failure --timeout 300 "$@"
 }
 
-ensure_packages
+ensure_packages cmake ninja-build g++ libgtest-dev libbenchmark-dev openjdk-17-jdk-headless
 
 configure_and_build build
 run_tests build
