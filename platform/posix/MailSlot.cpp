@@ -27,9 +27,11 @@ namespace {
 // A datagram is kept up to this size; the rest of a longer one is cut (no writer of the system
 // sends more than 296 bytes, and a unix datagram cannot much exceed the sender's buffer anyway).
 constexpr std::size_t kKeptBytes = 256 * 1024;
-// Beyond this many pulled messages the server leaves the rest in the socket, so that a server
-// that cannot keep up slows its senders down instead of growing without bound.
+// Beyond this many pulled messages, or bytes, the server leaves the rest in the socket, so that a
+// server that cannot keep up slows its senders down instead of growing without bound (the byte
+// bound matters only for writers of outsize datagrams).
 constexpr std::size_t kMaxQueued = 65536;
+constexpr std::size_t kMaxQueuedBytes = 32 * 1024 * 1024;
 constexpr int kReceiveBuffer = 4 * 1024 * 1024;
 
 bool socketAddress(const char* name, sockaddr_un& address, socklen_t& length) {
@@ -58,6 +60,7 @@ struct MailSlotServer::Impl {
     int fd = -1;
     uid_t user = ::geteuid();
     std::deque<Message> queue;
+    std::size_t queuedBytes = 0;
     std::vector<char> scratch = std::vector<char>(kKeptBytes);
 
     ~Impl() {
@@ -67,7 +70,7 @@ struct MailSlotServer::Impl {
     // Moves every datagram waiting in the socket into the queue. Messages of other users are
     // dropped here.
     void pull() {
-        while (queue.size() < kMaxQueued) {
+        while (queue.size() < kMaxQueued && queuedBytes < kMaxQueuedBytes) {
             iovec io{scratch.data(), scratch.size()};
             alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))];
             msghdr header{};
@@ -87,6 +90,7 @@ struct MailSlotServer::Impl {
             const std::size_t kept = static_cast<std::size_t>(n) < scratch.size()
                                          ? static_cast<std::size_t>(n)
                                          : scratch.size();
+            queuedBytes += kept;
             queue.push_back(Message{static_cast<std::uint32_t>(n),
                                     std::vector<char>(scratch.begin(),
                                                       scratch.begin() + static_cast<std::ptrdiff_t>(kept))});
@@ -133,6 +137,7 @@ std::int32_t MailSlotServer::read(void* buffer, std::uint32_t size) {
     const Message& message = impl_->queue.front();
     const std::size_t n = message.bytes.size() < size ? message.bytes.size() : size;
     if (n != 0) std::memcpy(buffer, message.bytes.data(), n);
+    impl_->queuedBytes -= message.bytes.size();
     impl_->queue.pop_front();
     return static_cast<std::int32_t>(n);
 }
