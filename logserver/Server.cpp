@@ -48,21 +48,28 @@ bool slotEmpty(platform::MailSlotServer& slot) {
 }
 
 // The last steps, under "MutexLog" (see Server.h): no client can find the slot reachable while
-// the event says otherwise, or start a server while this one still owns the slot.
-void endServer(LibraryHandles& library, platform::MailSlotServer& slot, void* view) {
+// the event says otherwise, or start a server while this one still owns the slot. Nothing to do
+// once the slot is closed, so a detach may take these steps for an ended thread whatever it had
+// done.
+void endServer(LibraryHandles& library) {
+    platform::MailSlotServer& slot = library.slot;
+    if (!slot.valid()) return;
     const bool owned = library.mutex.lock() != platform::LockResult::failed;
     slot.seal();
     while (!slotEmpty(slot)) receivePass(library, slot, false);
+    // Closed at once after it was last found empty: where a slot cannot be sealed, a message
+    // written later is lost with it.
+    slot.close();
+    void* view = library.server.area;
     library.server.area = nullptr;
     library.area.unmapView(view);
-    slot.close();
     library.serverRunning.reset();
     if (owned) library.mutex.unlock();
 }
 
 void serverMain(void* argument) {
     LibraryHandles& library = *static_cast<LibraryHandles*>(argument);
-    platform::MailSlotServer slot;
+    platform::MailSlotServer& slot = library.slot;
     if (!slot.create(kSlotName)) {
         library.serverStopped.set();
         return;
@@ -83,7 +90,7 @@ void serverMain(void* argument) {
         slot.waitForMessage(kPassWaitMs);
     // Drain: what was waiting when the stop came.
     receivePass(library, slot, false);
-    endServer(library, slot, view);
+    endServer(library);
     library.serverStopped.set();
 }
 
@@ -109,6 +116,15 @@ bool startServer(LibraryHandles& library) {
         if (library.serverStopped.isSet()) return false;  // it could not start
     }
     return false;
+}
+
+void finishServer(LibraryHandles& library) {
+    // A system may end a thread a little after it was told to (Wine does it by a signal): what
+    // the thread used is taken over only once it has gone.
+    if (!library.serverThread.waitFinished(kServerEndWaitMs)) return;
+    // What the thread had written of a message it was handling reaches the file.
+    library.server.log.close();
+    endServer(library);
 }
 
 }  // namespace kervale

@@ -28,4 +28,9 @@ inline constexpr std::uint32_t kServerEndWaitMs = 5000;
 // "MutexLog" and has found the slot unreachable and "EventServLog" reset. True when it runs.
 bool startServer(LibraryHandles& library);
 
+// The last steps of this process's server (see above), taken in the calling thread for a server
+// thread that the system has ended before them: the messages waiting in the slot are handled.
+// Does nothing when the thread had taken them itself, or never owned the slot.
+void finishServer(LibraryHandles& library);
+
 }  // namespace kervale
