@@ -40,6 +40,11 @@ struct LibraryHandles {
     platform::MailSlotServer slot;
     ServerState server;                      // the area view and the log
     alignas(LogMessage) unsigned char receiveBuffer[kReceiveBufferSize];
+    // While a message is handled: the area and the count of file changes from before it, so
+    // that it can be handled again if the thread is ended before anything reached the disk.
+    std::atomic<bool> handling{false};
+    SharedArea areaBefore{};
+    std::uint64_t fileChangesBefore = 0;
 };
 
 }  // namespace kervale

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "FileSystem.h"
 #include "Pipeline.h"
 
 namespace kervale {
@@ -17,6 +18,15 @@ const LogMessage& receivedMessage(LibraryHandles& library, std::int32_t length) 
     if (length < static_cast<std::int32_t>(kMessageSize))
         std::memset(library.receiveBuffer + length, 0, kMessageSize - static_cast<std::size_t>(length));
     return *reinterpret_cast<const LogMessage*>(library.receiveBuffer);
+}
+
+// Hands the message to the pipeline, keeping what finishServer needs to handle it again.
+void handle(LibraryHandles& library, const LogMessage& message) {
+    library.areaBefore = *library.server.area;
+    library.fileChangesBefore = platform::fileChanges();
+    library.handling.store(true);
+    handleMessage(library.server, message);
+    library.handling.store(false);
 }
 
 bool isStopMessage(const LibraryHandles& library, std::int32_t length) {
@@ -36,7 +46,7 @@ bool receivePass(LibraryHandles& library, platform::MailSlotServer& slot, bool w
         if (length < 0) break;  // nothing left after all
         if (length == 0) continue;
         if (watchStop && isStopMessage(library, length)) return false;
-        handleMessage(library.server, receivedMessage(library, length));
+        handle(library, receivedMessage(library, length));
     }
     return true;
 }
@@ -122,8 +132,21 @@ void finishServer(LibraryHandles& library) {
     // A system may end a thread a little after it was told to (Wine does it by a signal): what
     // the thread used is taken over only once it has gone.
     if (!library.serverThread.waitFinished(kServerEndWaitMs)) return;
-    // What the thread had written of a message it was handling reaches the file.
-    library.server.log.close();
+    // A message that the thread was handling when it was ended. If nothing of it had reached the
+    // disk, it is handled again from the area as it was before it. Otherwise the whole lines it
+    // had buffered are stored (the writes are positioned: storing again what the thread may have
+    // stored already changes nothing) and the rest is dropped, so no line is left cut; a line the
+    // thread had not buffered whole is lost.
+    if (library.handling.load() && library.server.area != nullptr) {
+        if (platform::fileChanges() == library.fileChangesBefore) {
+            library.server.log.abandon();
+            *library.server.area = library.areaBefore;
+            handleMessage(library.server,
+                          *reinterpret_cast<const LogMessage*>(library.receiveBuffer));
+        } else {
+            library.server.log.closeAtLineEnd();
+        }
+    }
     endServer(library);
 }
 

@@ -1,13 +1,10 @@
 // A client process for the tests, the demo and the benchmark: loads libkervale.so (dlopen, so
-// it can also unload it) and runs the commands of its command line in order:
-//   send LABEL            GravaLog with a message labelled LABEL; prints "sent LABEL <result>"
-//   burst PREFIX N        N messages labelled PREFIX1 ... PREFIXN; prints "burst-start", "burst-done"
-//   threads T PREFIX N    T threads each sending N messages labelled PREFIX<t>-<i>
+// it can also unload it) and runs the commands of its command line in order: those that every
+// test client runs (send, burst, threads, script, hold: see ClientCommands.h), and
 //   raw KIND LABEL        writes one datagram straight to the mail slot, as another writer could:
 //                         msg (a full message), semreg (the 6-byte stop message), semregmsg (a
 //                         full message beginning with "SEMREG"), empty (0 bytes), big (5000 bytes
 //                         beginning with a full message); LABEL is "-" where none is used
-//   hold                  prints "holding" and waits for a line on standard input
 //   load / unload         dlopen / dlclose the library (it is loaded at start)
 //   lock-mutex            takes "MutexLog" directly and keeps it
 //   area-set V / area-get writes / prints ("area V") a marker in the shared area's last bytes
@@ -16,7 +13,6 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -25,26 +21,24 @@
 #include <fstream>
 #include <iostream>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "ClientCommands.h"
 #include "LibraryHandles.h"
 #include "MailSlot.h"
 #include "NamedMutex.h"
 #include "SharedArea.h"
 #include "SharedMemory.h"
+#include "TestMessage.h"
 #include "kervale.h"
 
 namespace {
 
-using GravaLogEntry = int32_t (*)(const void*);
+using kervale::testing::GravaLogEntry;
+using kervale::testing::say;
 
 void* library = nullptr;
 GravaLogEntry gravaLog = nullptr;
-
-void say(const std::string& line) {
-    std::cout << line << std::endl;  // flushed: the test reads it at once
-}
 
 [[noreturn]] void fail(const std::string& why) {
     std::cerr << "kervale_client: " << why << std::endl;
@@ -71,24 +65,9 @@ void load(const char* path) {
     if (gravaLog == nullptr) fail("no GravaLog");
 }
 
-LogMessage message(const std::string& label) {
-    LogMessage m{};
-    m.msgType = KERVALE_TYPE_13;
-    m.level = KERVALE_LEVEL_EVENT0;
-    std::memcpy(m.unit, "TST", 3);
-    // A 12-character label fills the field with no NUL.
-    std::memcpy(m.label, label.data(), std::min(label.size(), sizeof m.label));
-    return m;
-}
-
-int32_t send(const std::string& label) {
-    const LogMessage m = message(label);
-    return gravaLog(&m);
-}
-
 void raw(const std::string& kind, const std::string& label) {
     std::vector<char> bytes;
-    const LogMessage m = message(label == "-" ? "" : label);
+    const LogMessage m = kervale::testing::labelledMessage(label == "-" ? "" : label);
     const char* whole = reinterpret_cast<const char*>(&m);
     if (kind == "msg") {
         bytes.assign(whole, whole + sizeof m);
@@ -141,34 +120,10 @@ int main(int argc, char** argv) {
     };
     while (i < args.size()) {
         const std::string command = next();
-        if (command == "send") {
-            const std::string label = next();
-            say("sent " + label + " " + std::to_string(send(label)));
-        } else if (command == "burst") {
-            const std::string prefix = next();
-            const int n = std::stoi(next());
-            say("burst-start");
-            for (int k = 1; k <= n; ++k) send(prefix + std::to_string(k));
-            say("burst-done");
-        } else if (command == "threads") {
-            const int t = std::stoi(next());
-            const std::string prefix = next();
-            const int n = std::stoi(next());
-            std::vector<std::thread> threads;
-            for (int k = 0; k < t; ++k)
-                threads.emplace_back([=] {
-                    for (int j = 1; j <= n; ++j)
-                        send(prefix + std::to_string(k) + "-" + std::to_string(j));
-                });
-            for (std::thread& thread : threads) thread.join();
-            say("threads-done");
-        } else if (command == "raw") {
+        if (kervale::testing::runSharedCommand(command, next, gravaLog)) continue;
+        if (command == "raw") {
             const std::string kind = next();
             raw(kind, next());
-        } else if (command == "hold") {
-            say("holding");
-            std::string line;
-            std::getline(std::cin, line);
         } else if (command == "load") {
             load(path.c_str());
             say("loaded");
