@@ -3,7 +3,8 @@
 #       fails unless the image exports exactly these names;
 #   cmake -DOBJDUMP=<objdump> -DFOLDER=<folder> -DFORMAT=<pei-i386|pei-x86-64> -P ...
 #       fails unless every .dll and .exe below the folder (build internals aside) is of that
-#       format and needs no DLL beyond the system's own (the C and C++ runtimes are linked in).
+#       format and needs no DLL beyond the system's own and those built there (the C and C++
+#       runtimes are linked in).
 cmake_policy(VERSION 3.20)
 set(systemDlls kernel32.dll msvcrt.dll user32.dll advapi32.dll ntdll.dll)
 
@@ -42,6 +43,12 @@ if(DEFINED FOLDER)
   if(NOT images)
     message(FATAL_ERROR "no images below ${FOLDER}")
   endif()
+  set(builtDlls)
+  foreach(image ${images})
+    get_filename_component(name "${image}" NAME)
+    string(TOLOWER "${name}" name)
+    list(APPEND builtDlls "${name}")
+  endforeach()
   set(faults)
   foreach(image ${images})
     read_image(${image} listing)
@@ -52,7 +59,7 @@ if(DEFINED FOLDER)
     foreach(dll ${needed})
       string(REGEX REPLACE "^DLL Name: " "" dll "${dll}")
       string(TOLOWER "${dll}" dll)
-      if(NOT dll IN_LIST systemDlls)
+      if(NOT dll IN_LIST systemDlls AND NOT dll IN_LIST builtDlls)
         list(APPEND faults "${image}: needs ${dll}")
       endif()
     endforeach()

@@ -7,7 +7,7 @@
 //    unreachable; it waits, still owning the mutex, until the new thread has created the slot,
 //    mapped the area and set the event, or has given up.
 //  - A server ends its life while it owns "MutexLog": it seals the slot (from then on every write
-//    fails at its sender), handles every message still waiting, unmaps the area, closes the slot
+//    fails at its sender), handles every message still waiting, closes the slot, unmaps the area
 //    and resets the event, and only then releases the mutex.
 // So whoever owns "MutexLog" finds the slot reachable exactly when a live server runs, whatever
 // the event says: an event left set by a killed host, or cleared under a running server, is

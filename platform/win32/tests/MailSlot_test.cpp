@@ -220,7 +220,6 @@ TEST_F(MailSlotTest, TheSealWaitsForAWriterThatHoldsTheSlot) {
         [](void* argument) {
             auto& w = *static_cast<Writer*>(argument);
             w.sealing.wait(kInfinite);
-            ::Sleep(50);  // lets the seal meet the open handle
             DWORD written = 0;
             ::WriteFile(w.slot, "late", 4, &written, nullptr);
             ::CloseHandle(w.slot);
