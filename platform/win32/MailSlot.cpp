@@ -193,8 +193,8 @@ void MailSlotServer::seal() {
     if (!impl_ || impl_->seal.valid()) return;
     const DWORD start = ::GetTickCount();
     for (;;) {
-        impl_->seal.reset(::CreateFileA(impl_->name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        impl_->seal.reset(::CreateFileA(impl_->name.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (impl_->seal.valid()) return;
         if (win32::lastFailure() != win32::Failure::sharingViolation ||
             ::GetTickCount() - start > kSealBoundMs)

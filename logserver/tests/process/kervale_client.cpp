@@ -1,12 +1,11 @@
 // A client process for the tests, the demo and the benchmark: loads libkervale.so (dlopen, so
 // it can also unload it) and runs the commands of its command line in order: those that every
-// test client runs (send, burst, threads, script, hold: see ClientCommands.h), and
+// test client runs (send, burst, threads, script, hold, lock-mutex: see ClientCommands.h), and
 //   raw KIND LABEL        writes one datagram straight to the mail slot, as another writer could:
 //                         msg (a full message), semreg (the 6-byte stop message), semregmsg (a
 //                         full message beginning with "SEMREG"), empty (0 bytes), big (5000 bytes
 //                         beginning with a full message); LABEL is "-" where none is used
 //   load / unload         dlopen / dlclose the library (it is loaded at start)
-//   lock-mutex            takes "MutexLog" directly and keeps it
 //   area-set V / area-get writes / prints ("area V") a marker in the shared area's last bytes
 // Then it exits normally (which unloads the library too). Options before the commands:
 //   --library PATH        the library to load (default: the libkervale.so built beside it)
@@ -26,7 +25,6 @@
 #include "ClientCommands.h"
 #include "LibraryHandles.h"
 #include "MailSlot.h"
-#include "NamedMutex.h"
 #include "SharedArea.h"
 #include "SharedMemory.h"
 #include "TestMessage.h"
@@ -113,7 +111,6 @@ int main(int argc, char** argv) {
     load(path.c_str());
 
     kervale::platform::SharedMemory area;  // held while the marker commands need it
-    kervale::platform::NamedMutex mutex;
     auto next = [&]() -> const std::string& {
         if (i >= args.size()) fail("missing argument");
         return args[i++];
@@ -132,11 +129,6 @@ int main(int argc, char** argv) {
             library = nullptr;
             gravaLog = nullptr;
             say("unloaded");
-        } else if (command == "lock-mutex") {
-            if (!mutex.open(kervale::kMutexName) ||
-                mutex.lock() == kervale::platform::LockResult::failed)
-                fail("cannot take the mutex");
-            say("mutex-locked");
         } else if (command == "area-set") {
             const unsigned value = static_cast<unsigned>(std::stoul(next()));
             std::memcpy(areaMarker(area), &value, sizeof value);

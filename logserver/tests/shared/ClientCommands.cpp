@@ -1,10 +1,13 @@
 #include "ClientCommands.h"
 
+#include <cstdlib>
 #include <iostream>
 #include <thread>
 #include <vector>
 
+#include "LibraryHandles.h"
 #include "MessageScript.h"
+#include "NamedMutex.h"
 #include "TestMessage.h"
 
 namespace kervale::testing {
@@ -50,6 +53,13 @@ bool runSharedCommand(const std::string& command, const std::function<std::strin
         say("holding");
         std::string line;
         std::getline(std::cin, line);
+    } else if (command == "lock-mutex") {
+        static platform::NamedMutex mutex;  // kept until the process ends
+        if (!mutex.open(kMutexName) || mutex.lock() == platform::LockResult::failed) {
+            std::cerr << "cannot take the mutex" << std::endl;
+            std::exit(2);
+        }
+        say("mutex-locked");
     } else {
         return false;
     }

@@ -46,13 +46,14 @@ LogMessage withData(LogMessage m, std::uint8_t kind, const std::string& payload)
 
 LogMessage withBinary(LogMessage m, int bytes, int seed) {
     std::string payload;
-    for (int i = 0; i < bytes; ++i) payload.push_back(static_cast<char>((seed * 37 + i * 11) & 0xFF));
+    for (int i = 0; i < bytes; ++i)
+        payload.push_back(static_cast<char>((seed * 37 + i * 11) & 0xFF));
     return withData(m, KERVALE_DATA_BINARY, payload);
 }
 
 std::string words(int count, int seed) {
-    static const char* const kWords[] = {"leitura", "porta",  "falha", "evento", "cartao",
-                                         "sensor",  "tampa",  "nivel", "erro",   "retorno"};
+    static const char* const kWords[] = {"leitura", "porta", "falha", "evento", "cartao",
+                                         "sensor",  "tampa", "nivel", "erro",   "retorno"};
     std::string text;
     for (int i = 0; i < count; ++i) {
         if (i > 0) text += ' ';
@@ -118,7 +119,7 @@ std::vector<LogMessage> messageScript() {
         add(make(f, "SOMA" + std::to_string(i)));
     }
 
-    // Rejected fields, alone and together; a message that reads as the stop message.
+    // Rejected fields, alone and together.
     Fields bad;
     bad.unit = "BAD";
     bad.type = 99;
@@ -135,9 +136,6 @@ std::vector<LogMessage> messageScript() {
     bad.value1 = 1;
     bad.value2 = 2;
     add(withData(make(bad, "TIPODADO"), 9, "dados"));
-    LogMessage stop = make(bad, "PARADA");
-    std::memcpy(&stop, "SEMREG", 6);
-    add(stop);
 
     // Enough varied lines to pass the smallest log size once (100 KB): events with a fault now
     // and then, so that the selective mode writes some of them too.
@@ -146,7 +144,8 @@ std::vector<LogMessage> messageScript() {
         state = state * 1103515245u + 12345u;
         Fields f;
         f.type = types[(state >> 8) % 6];
-        f.level = static_cast<std::uint8_t>(i % 9 == 8 ? std::uint32_t{KERVALE_LEVEL_FAULT2} : (state >> 4) % 3);
+        f.level = static_cast<std::uint8_t>(i % 9 == 8 ? std::uint32_t{KERVALE_LEVEL_FAULT2}
+                                                       : (state >> 4) % 3);
         f.unit = units[(state >> 12) % 5];
         f.amount = (state >> 16) % 500;
         f.value1 = (state >> 3) & 0xFFFF;
@@ -155,8 +154,9 @@ std::vector<LogMessage> messageScript() {
         char label[13];
         std::snprintf(label, sizeof label, "L%05d", i);
         const LogMessage m = make(f, label);
-        add(i % 4 == 3 ? withBinary(m, static_cast<int>((state >> 9) % 40), i)
-                       : withData(m, KERVALE_DATA_TEXT, words(static_cast<int>((state >> 5) % 14), i)));
+        add(i % 4 == 3
+                ? withBinary(m, static_cast<int>((state >> 9) % 40), i)
+                : withData(m, KERVALE_DATA_TEXT, words(static_cast<int>((state >> 5) % 14), i)));
     }
     Fields last;
     last.level = KERVALE_LEVEL_FAULT1;

@@ -2,7 +2,8 @@
 // each record type and level, the three data kinds and none, wrapped and unwrapped text, runs
 // that collapse, tallies of several units, rejected fields, and enough lines for one rotation at
 // the smallest log size. Sent through the library of each platform under the same configuration,
-// it must give the same log bytes, time texts aside.
+// it must give the same log bytes, time texts aside. It holds no message that reads as the stop
+// message: whether one stops the server or is logged depends on when the server meets it.
 #pragma once
 
 #include <vector>

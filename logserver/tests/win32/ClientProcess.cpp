@@ -121,7 +121,8 @@ std::string Client::expect(const std::string& prefix, std::uint32_t boundMs) {
         }
         char buffer[512];
         DWORD got = 0;
-        if (!::ReadFile(output_, buffer, std::min<DWORD>(available, sizeof buffer), &got, nullptr) ||
+        if (!::ReadFile(output_, buffer, std::min<DWORD>(available, sizeof buffer), &got,
+                        nullptr) ||
             got == 0)
             return "";
         pending_.append(buffer, got);
@@ -169,8 +170,8 @@ Machine::~Machine() {
 // Opened for writing, as a client would, and closed at once without a write. A stopping server
 // refuses writers with a sharing violation (MailSlotServer::seal): it still owns the slot.
 bool serverRunning() {
-    HANDLE slot = ::CreateFileA(kSlotName, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE slot = ::CreateFileA(kSlotName, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (slot == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_SHARING_VIOLATION;
     ::CloseHandle(slot);
     return true;
@@ -191,7 +192,8 @@ std::set<std::uint32_t> threadIds(std::uint32_t pid) {
     if (snapshot == INVALID_HANDLE_VALUE) return ids;
     THREADENTRY32 entry{};
     entry.dwSize = sizeof entry;
-    for (BOOL more = ::Thread32First(snapshot, &entry); more; more = ::Thread32Next(snapshot, &entry))
+    for (BOOL more = ::Thread32First(snapshot, &entry); more;
+         more = ::Thread32Next(snapshot, &entry))
         if (entry.th32OwnerProcessID == pid) ids.insert(entry.th32ThreadID);
     ::CloseHandle(snapshot);
     return ids;

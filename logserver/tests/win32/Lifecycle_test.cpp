@@ -64,7 +64,8 @@ void expectEachOnceInOrder(const Labels& expected) {
 }
 
 // The thread that a client started between two looks at its threads.
-std::uint32_t newThread(const std::set<std::uint32_t>& before, const std::set<std::uint32_t>& after) {
+std::uint32_t newThread(const std::set<std::uint32_t>& before,
+                        const std::set<std::uint32_t>& after) {
     std::vector<std::uint32_t> added;
     std::set_difference(after.begin(), after.end(), before.begin(), before.end(),
                         std::back_inserter(added));
@@ -101,8 +102,8 @@ TEST_F(LifecycleTest, ProcessesRacingWithNoServerStartExactlyOne) {
     std::vector<std::unique_ptr<Client>> clients;
     std::vector<std::size_t> threadsBefore;
     for (int k = 0; k < kClients; ++k)
-        clients.push_back(std::make_unique<Client>(
-            Labels{"hold", "send", "RACE" + std::to_string(k), "hold"}));
+        clients.push_back(
+            std::make_unique<Client>(Labels{"hold", "send", "RACE" + std::to_string(k), "hold"}));
     for (auto& c : clients) {
         ASSERT_EQ(c->expect("holding"), "holding");
         threadsBefore.push_back(threadIds(c->pid()).size());
@@ -112,7 +113,8 @@ TEST_F(LifecycleTest, ProcessesRacingWithNoServerStartExactlyOne) {
     const Labels labels = waitForLabels(numbered("RACE", kClients - 1, 0));
     for (int k = 0; k < kClients; ++k) EXPECT_EQ(countOf(labels, "RACE" + std::to_string(k)), 1);
     std::size_t added = 0;
-    for (int k = 0; k < kClients; ++k) added += threadIds(clients[k]->pid()).size() - threadsBefore[k];
+    for (int k = 0; k < kClients; ++k)
+        added += threadIds(clients[k]->pid()).size() - threadsBefore[k];
     EXPECT_EQ(added, 1u) << "one server thread among them";
 }
 
@@ -121,7 +123,8 @@ TEST_F(LifecycleTest, EveryMessageOfSeveralProcessesIsLoggedOnceAndInItsOrder) {
     Client b({"hold", "burst", "B", "400", "hold"});
     Client c({"hold", "threads", "3", "T", "150", "hold"});
     Labels expected = joined(numbered("A", 400), numbered("B", 400));
-    for (int t = 0; t < 3; ++t) expected = joined(expected, numbered("T" + std::to_string(t) + "-", 150));
+    for (int t = 0; t < 3; ++t)
+        expected = joined(expected, numbered("T" + std::to_string(t) + "-", 150));
     for (Client* client : {&a, &b, &c}) ASSERT_EQ(client->expect("holding"), "holding");
     for (Client* client : {&a, &b, &c}) client->proceed();
     for (Client* client : {&a, &b, &c}) ASSERT_EQ(client->expect("holding"), "holding");
@@ -141,7 +144,8 @@ TEST_F(LifecycleTest, AHostThatExitsHandlesWhatWaitsInItsSlotAndAnotherProcessGo
         SCOPED_TRACE(ending);
         const std::string round = ending == "return" ? "R" : "X";
         Labels hostCommands{"hold", "send", round + "H0", "await", round + "H0", "hold"};
-        if (ending == "exit-process") hostCommands.insert(hostCommands.end(), {"exit-process", "0"});
+        if (ending == "exit-process")
+            hostCommands.insert(hostCommands.end(), {"exit-process", "0"});
         Client host(hostCommands);
         ASSERT_EQ(host.expect("holding"), "holding");
         const auto threadsBefore = threadIds(host.pid());
@@ -163,7 +167,8 @@ TEST_F(LifecycleTest, AHostThatExitsHandlesWhatWaitsInItsSlotAndAnotherProcessGo
         EXPECT_FALSE(serverRunning());
         Client next({"send", round + "N1", "await", round + "N1"});
         EXPECT_EQ(next.wait(), 0);
-        expectEachOnceInOrder(joined(joined({round + "H0"}, numbered(round + "W", 100)), {round + "N1"}));
+        expectEachOnceInOrder(
+            joined(joined({round + "H0"}, numbered(round + "W", 100)), {round + "N1"}));
     }
 }
 
@@ -173,8 +178,8 @@ TEST_F(LifecycleTest, AHostThatExitsHandlesWhatWaitsInItsSlotAndAnotherProcessGo
 TEST_F(LifecycleTest, AHostThatExitsWhileBusyHandsOverToTheNextCall) {
     Client host({"send", "BH0", "await", "BH0", "hold", "burst", "BH", "300"});
     ASSERT_EQ(host.expect("holding"), "holding");
-    Client sender({"hold", "burst", "BW", "1500", "hold", "burst", "BV", "200", "await", "BV200",
-                   "hold"});
+    Client sender(
+        {"hold", "burst", "BW", "1500", "hold", "burst", "BV", "200", "await", "BV200", "hold"});
     ASSERT_EQ(sender.expect("holding"), "holding");
     sender.proceed();
     ASSERT_EQ(sender.expect("burst-start"), "burst-start");
@@ -236,9 +241,9 @@ TEST_F(LifecycleTest, AFailedServerStartNeverBlocks) {
         const std::string lost = "LOST" + std::to_string(k);
         const std::string here = "F" + std::to_string(k) + "-HERE";
         const std::string there = "F" + std::to_string(k) + "-THERE";
-        Client failing({"--library", "kervale_faulty.dll", "send", lost, "hold", "send", here,
-                        "await", here},
-                       {"KERVALE_TEST_FAULTS=" + faults[k] + ":1"});
+        Client failing(
+            {"--library", "kervale_faulty.dll", "send", lost, "hold", "send", here, "await", here},
+            {"KERVALE_TEST_FAULTS=" + faults[k] + ":1"});
         EXPECT_EQ(failing.expect("sent " + lost), "sent " + lost + " 1");
         ASSERT_EQ(failing.expect("holding"), "holding");
         EXPECT_FALSE(serverRunning());
@@ -300,15 +305,16 @@ TEST(LogHeaderTest, ANewLogBeginsWithTheFullHeaderOfTheConfigurationInForce) {
     for (const HeaderCase& c : cases) {
         SCOPED_TRACE(c.name);
         const Machine machine(c.configuration);
-        const std::string header = "Servidor de Log - QUENDAL versao 2.1\r\n"
-                                   "Inicio do Log:<time>\r\n\r\n" +
-                                   c.machineAndSettings + "Perif. Registrador\r\n" +
-                                   std::string(512, ' ') + "\r\n";
+        const std::string header =
+            "Servidor de Log - QUENDAL versao 2.1\r\n"
+            "Inicio do Log:<time>\r\n\r\n" +
+            c.machineAndSettings + "Perif. Registrador\r\n" + std::string(512, ' ') + "\r\n";
         // Every record in TODOS; in XEVENTOS an event alone waits, and only the header is written.
         const bool all = c.machineAndSettings.find("TODOS") != std::string::npos;
         Client client({"send", "H1", "hold"});
         ASSERT_EQ(client.expect("holding"), "holding");
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatience);
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatience);
         std::string log = maskStartTime(readLog());
         while ((log.size() < header.size() || (all && logLabels(log).empty())) &&
                std::chrono::steady_clock::now() < deadline) {

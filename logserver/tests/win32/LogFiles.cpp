@@ -15,14 +15,15 @@ namespace kervale::testing {
 // Shared for deleting too: the server renames the current log at its size limit.
 std::string readLog(bool previous) {
     const char* path = previous ? "C:\\VANTEX\\VANTEX.ANT" : "C:\\VANTEX\\VANTEX.LOG";
-    HANDLE file = ::CreateFileA(path, GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return "";
     std::string content;
     char buffer[64 * 1024];
     DWORD got = 0;
-    while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) content.append(buffer, got);
+    while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        content.append(buffer, got);
     ::CloseHandle(file);
     return content;
 }

@@ -1,9 +1,8 @@
 // The Windows test client, counterpart of tests/process/kervale_client.cpp: loads kervale.dll
 // (LoadLibrary, so it can also unload it) and runs the commands of its command line in order:
-// those that every test client runs (send, burst, threads, script, hold: see ClientCommands.h),
-// and
+// those that every test client runs (send, burst, threads, script, hold, lock-mutex: see
+// ClientCommands.h), and
 //   load / unload         LoadLibrary / FreeLibrary (it is loaded at start)
-//   lock-mutex            takes "MutexLog" directly and keeps it
 //   await LABEL           waits (bounded) until a record labelled LABEL is in the log; prints
 //                         "awaited LABEL" or "await-timeout LABEL". A host that exits after it
 //                         leaves its server idle.
@@ -24,7 +23,6 @@
 #include "ClientCommands.h"
 #include "LibraryHandles.h"
 #include "LogFiles.h"
-#include "NamedMutex.h"
 
 namespace {
 
@@ -59,7 +57,6 @@ int main(int argc, char** argv) {
     }
     load(file);
 
-    kervale::platform::NamedMutex mutex;
     auto next = [&]() -> std::string {
         if (i >= args.size()) fail("missing argument");
         return args[i++];
@@ -75,11 +72,6 @@ int main(int argc, char** argv) {
             library = nullptr;
             gravaLog = nullptr;
             say("unloaded");
-        } else if (command == "lock-mutex") {
-            if (!mutex.open(kervale::kMutexName) ||
-                mutex.lock() == kervale::platform::LockResult::failed)
-                fail("cannot take the mutex");
-            say("mutex-locked");
         } else if (command == "await") {
             const std::string label = next();
             const std::vector<std::string> labels = kervale::testing::waitForLabels({label});

@@ -86,7 +86,8 @@ class BridgeTest : public ::testing::Test {
     // The simulator's bytes: byte i of a read on `port` is port * 7 + i.
     static std::vector<jbyte> pattern(int port, int length, std::size_t size) {
         std::vector<jbyte> bytes(size, 0);
-        for (int i = 0; i < length; ++i) bytes[static_cast<std::size_t>(i)] = static_cast<jbyte>(port * 7 + i);
+        for (int i = 0; i < length; ++i)
+            bytes[static_cast<std::size_t>(i)] = static_cast<jbyte>(port * 7 + i);
         return bytes;
     }
 
