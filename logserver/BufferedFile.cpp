@@ -32,6 +32,17 @@ bool BufferedFile::close() {
     return stored;
 }
 
+void BufferedFile::abandon() {
+    file_.close();
+    pendingLength_ = 0;
+    cacheLength_ = 0;
+}
+
+void BufferedFile::closeAtLineEnd() {
+    while (pendingLength_ > 0 && pending_[pendingLength_ - 1] != '\n') --pendingLength_;
+    close();
+}
+
 bool BufferedFile::seek(std::int64_t position) {
     if (!isOpen() || position < 0) return false;
     position_ = position;

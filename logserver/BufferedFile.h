@@ -32,6 +32,12 @@ class BufferedFile {
     // not be stored. Closing a file that is not open does nothing and gives true.
     bool close();
 
+    // For work cut short. abandon closes without storing what is buffered, for work that will
+    // be done again from its start; closeAtLineEnd stores what is buffered up to its last line
+    // end, drops the rest and closes, so that only whole lines reach the file.
+    void abandon();
+    void closeAtLineEnd();
+
     std::int64_t tell() const { return isOpen() ? position_ : -1; }
     bool seek(std::int64_t position);  // false when not open or negative
     bool seekEnd();

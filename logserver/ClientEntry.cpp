@@ -83,16 +83,32 @@ void attach() {
     attached.store(library.release());
 }
 
-void detach() {
+void detach(OtherThreads others) {
     std::unique_ptr<LibraryHandles> library(attached.exchange(nullptr));
     if (!library) return;
+    if (others == OtherThreads::ended) {
+        // No call is in flight any more, and the server thread, if this process hosts one, has
+        // gone without its last steps: they are taken here, so that what waits in the slot is
+        // logged and the next call anywhere starts a new server. The handles are left to the
+        // system, which closes them as the process ends: an ended thread may have left any of
+        // the objects behind them in the middle of a change.
+        if (library->hosting != 0) {
+            library->hosting = 0;
+            finishServer(*library);
+        }
+        library.release();
+        return;
+    }
     bool idle = waitForCalls(kCallsDrainWaitMs);
     if (idle && library->hosting != 0) {
         library->hosting = 0;
         // Only this process's own thread is asked to stop, in process: a server that another
         // process hosts is never stopped by this detach.
         library->stopRequested.store(true);
-        idle = library->serverThread.waitFinished(kServerEndWaitMs);
+        if (others == OtherThreads::canEnd)
+            idle = library->serverThread.waitFinished(kServerEndWaitMs);
+        else  // its stop event is its last act with the handles
+            idle = library->serverStopped.wait(kServerEndWaitMs) == platform::WaitResult::signalled;
     }
     // Something still uses the handles (a call or the server thread did not finish in time):
     // they are left to it rather than freed under it.

@@ -8,6 +8,7 @@
 
 #include "Event.h"
 #include "LogMessage.h"
+#include "MailSlot.h"
 #include "NamedMutex.h"
 #include "ServerState.h"
 #include "SharedMemory.h"
@@ -34,8 +35,16 @@ struct LibraryHandles {
     std::int16_t hosting = 0;
     platform::Thread serverThread;
     std::atomic<bool> stopRequested{false};  // detach asks this process's server to stop
-    ServerState server;                      // the area view and the log, server thread only
+    // The server thread's own, kept here rather than on its stack, so that a detach can take
+    // its last steps when the platform has ended the thread before them.
+    platform::MailSlotServer slot;
+    ServerState server;                      // the area view and the log
     alignas(LogMessage) unsigned char receiveBuffer[kReceiveBufferSize];
+    // While a message is handled: the area and the count of file changes from before it, so
+    // that it can be handled again if the thread is ended before anything reached the disk.
+    std::atomic<bool> handling{false};
+    SharedArea areaBefore{};
+    std::uint64_t fileChangesBefore = 0;
 };
 
 }  // namespace kervale

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "FileSystem.h"
 #include "Pipeline.h"
 
 namespace kervale {
@@ -17,6 +18,15 @@ const LogMessage& receivedMessage(LibraryHandles& library, std::int32_t length) 
     if (length < static_cast<std::int32_t>(kMessageSize))
         std::memset(library.receiveBuffer + length, 0, kMessageSize - static_cast<std::size_t>(length));
     return *reinterpret_cast<const LogMessage*>(library.receiveBuffer);
+}
+
+// Hands the message to the pipeline, keeping what finishServer needs to handle it again.
+void handle(LibraryHandles& library, const LogMessage& message) {
+    library.areaBefore = *library.server.area;
+    library.fileChangesBefore = platform::fileChanges();
+    library.handling.store(true);
+    handleMessage(library.server, message);
+    library.handling.store(false);
 }
 
 bool isStopMessage(const LibraryHandles& library, std::int32_t length) {
@@ -36,7 +46,7 @@ bool receivePass(LibraryHandles& library, platform::MailSlotServer& slot, bool w
         if (length < 0) break;  // nothing left after all
         if (length == 0) continue;
         if (watchStop && isStopMessage(library, length)) return false;
-        handleMessage(library.server, receivedMessage(library, length));
+        handle(library, receivedMessage(library, length));
     }
     return true;
 }
@@ -48,21 +58,28 @@ bool slotEmpty(platform::MailSlotServer& slot) {
 }
 
 // The last steps, under "MutexLog" (see Server.h): no client can find the slot reachable while
-// the event says otherwise, or start a server while this one still owns the slot.
-void endServer(LibraryHandles& library, platform::MailSlotServer& slot, void* view) {
+// the event says otherwise, or start a server while this one still owns the slot. Nothing to do
+// once the slot is closed, so a detach may take these steps for an ended thread whatever it had
+// done.
+void endServer(LibraryHandles& library) {
+    platform::MailSlotServer& slot = library.slot;
+    if (!slot.valid()) return;
     const bool owned = library.mutex.lock() != platform::LockResult::failed;
     slot.seal();
     while (!slotEmpty(slot)) receivePass(library, slot, false);
+    // Closed at once after it was last found empty: where a slot cannot be sealed, a message
+    // written later is lost with it.
+    slot.close();
+    void* view = library.server.area;
     library.server.area = nullptr;
     library.area.unmapView(view);
-    slot.close();
     library.serverRunning.reset();
     if (owned) library.mutex.unlock();
 }
 
 void serverMain(void* argument) {
     LibraryHandles& library = *static_cast<LibraryHandles*>(argument);
-    platform::MailSlotServer slot;
+    platform::MailSlotServer& slot = library.slot;
     if (!slot.create(kSlotName)) {
         library.serverStopped.set();
         return;
@@ -83,7 +100,7 @@ void serverMain(void* argument) {
         slot.waitForMessage(kPassWaitMs);
     // Drain: what was waiting when the stop came.
     receivePass(library, slot, false);
-    endServer(library, slot, view);
+    endServer(library);
     library.serverStopped.set();
 }
 
@@ -109,6 +126,28 @@ bool startServer(LibraryHandles& library) {
         if (library.serverStopped.isSet()) return false;  // it could not start
     }
     return false;
+}
+
+void finishServer(LibraryHandles& library) {
+    // A system may end a thread a little after it was told to (Wine does it by a signal): what
+    // the thread used is taken over only once it has gone.
+    if (!library.serverThread.waitFinished(kServerEndWaitMs)) return;
+    // A message that the thread was handling when it was ended. If nothing of it had reached the
+    // disk, it is handled again from the area as it was before it. Otherwise the whole lines it
+    // had buffered are stored (the writes are positioned: storing again what the thread may have
+    // stored already changes nothing) and the rest is dropped, so no line is left cut; a line the
+    // thread had not buffered whole is lost.
+    if (library.handling.load() && library.server.area != nullptr) {
+        if (platform::fileChanges() == library.fileChangesBefore) {
+            library.server.log.abandon();
+            *library.server.area = library.areaBefore;
+            handleMessage(library.server,
+                          *reinterpret_cast<const LogMessage*>(library.receiveBuffer));
+        } else {
+            library.server.log.closeAtLineEnd();
+        }
+    }
+    endServer(library);
 }
 
 }  // namespace kervale

@@ -7,7 +7,7 @@
 //    unreachable; it waits, still owning the mutex, until the new thread has created the slot,
 //    mapped the area and set the event, or has given up.
 //  - A server ends its life while it owns "MutexLog": it seals the slot (from then on every write
-//    fails at its sender), handles every message still waiting, unmaps the area, closes the slot
+//    fails at its sender), handles every message still waiting, closes the slot, unmaps the area
 //    and resets the event, and only then releases the mutex.
 // So whoever owns "MutexLog" finds the slot reachable exactly when a live server runs, whatever
 // the event says: an event left set by a killed host, or cleared under a running server, is
@@ -27,5 +27,10 @@ inline constexpr std::uint32_t kServerEndWaitMs = 5000;
 // Starts this process's server thread and waits until it runs or has given up. The caller owns
 // "MutexLog" and has found the slot unreachable and "EventServLog" reset. True when it runs.
 bool startServer(LibraryHandles& library);
+
+// The last steps of this process's server (see above), taken in the calling thread for a server
+// thread that the system has ended before them: the messages waiting in the slot are handled.
+// Does nothing when the thread had taken them itself, or never owned the slot.
+void finishServer(LibraryHandles& library);
 
 }  // namespace kervale

@@ -23,6 +23,11 @@ bool directoryExists(const char* systemPath);
 // Creates the directory and its missing parents, only where the drive exists.
 bool createDirectory(const char* systemPath);
 
+// How many changes to files and directories (writes, truncating opens, renames, removals,
+// directory creations) have begun through these functions. Each is counted before it is made, so
+// a count that has not moved over a piece of work means that the work changed nothing on disk.
+std::uint64_t fileChanges();
+
 bool removeFile(const char* systemPath);                 // false also when it did not exist
 bool renameFile(const char* from, const char* to);       // fails when `to` exists on Win32
 

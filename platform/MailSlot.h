@@ -32,6 +32,8 @@ class MailSlotServer final {
     // Refuses new messages from now on: every later write fails at its sender, while the
     // messages already waiting can still be read. A stopping server seals its slot before its
     // last drain, so that a message is either read or refused to its sender, never dropped.
+    // Win32: writers are kept out by holding the slot for writing without sharing it; the seal
+    // waits (bounded) for the writers that have it open, and takes what they send meanwhile.
     void seal();
 
     void close();

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -15,6 +16,8 @@
 namespace kervale::platform {
 
 namespace {
+
+std::atomic<std::uint64_t> changes{0};
 
 bool isDirectory(const char* path) {
     struct stat st {};
@@ -36,6 +39,8 @@ int robustOpen(const char* path, int flags) {
 }
 
 }  // namespace
+
+std::uint64_t fileChanges() { return changes.load(); }
 
 bool hostPath(const char* systemPath, char* out, std::size_t outSize) {
     if (systemPath == nullptr) return false;
@@ -76,17 +81,20 @@ bool directoryExists(const char* systemPath) {
 
 bool createDirectory(const char* systemPath) {
     if (faultDue(Fault::directoryCreate)) return false;
+    ++changes;
     char path[4096];
     return hostPath(systemPath, path, sizeof path) && posix::makeFolders(path);
 }
 
 bool removeFile(const char* systemPath) {
+    ++changes;
     char path[4096];
     return hostPath(systemPath, path, sizeof path) && ::unlink(path) == 0;
 }
 
 bool renameFile(const char* from, const char* to) {
     if (faultDue(Fault::fileRename)) return false;
+    ++changes;
     char source[4096];
     char target[4096];
     return hostPath(from, source, sizeof source) && hostPath(to, target, sizeof target) &&
@@ -111,6 +119,7 @@ bool File::open(const char* systemPath, OpenMode mode) {
     if (faultDue(Fault::fileOpen)) return false;
     char path[4096];
     if (!hostPath(systemPath, path, sizeof path)) return false;
+    if (mode == OpenMode::truncate) ++changes;
     const int flags = mode == OpenMode::existing ? O_RDWR : O_RDWR | O_CREAT | O_TRUNC;
     const int fd = robustOpen(path, flags);
     if (fd < 0) return false;
@@ -142,6 +151,7 @@ std::int64_t File::readAt(std::int64_t offset, void* buffer, std::size_t size) {
 bool File::writeAt(std::int64_t offset, const void* data, std::size_t size) {
     if (!impl_) return false;
     if (faultDue(Fault::fileWrite)) return false;
+    ++changes;
     std::size_t done = 0;
     while (done < size) {
         const ssize_t n = ::pwrite(impl_->fd, static_cast<const char*>(data) + done, size - done,

@@ -1,6 +1,7 @@
 #include "FileSystem.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdio>
 
@@ -10,6 +11,8 @@
 namespace kervale::platform {
 
 namespace {
+
+std::atomic<std::uint64_t> changes{0};
 
 bool isDirectory(const char* path) {
     const DWORD attributes = ::GetFileAttributesA(path);
@@ -40,6 +43,8 @@ OVERLAPPED at(std::int64_t offset) {
 
 }  // namespace
 
+std::uint64_t fileChanges() { return changes.load(); }
+
 bool hostPath(const char* systemPath, char* out, std::size_t outSize) {
     if (systemPath == nullptr || out == nullptr || !driveExists(systemPath)) return false;
     const int n = std::snprintf(out, outSize, "%s", systemPath);
@@ -52,6 +57,7 @@ bool directoryExists(const char* systemPath) {
 
 bool createDirectory(const char* systemPath) {
     if (faultDue(Fault::directoryCreate)) return false;
+    ++changes;
     char path[MAX_PATH];
     if (!hostPath(systemPath, path, sizeof path) || path[0] == '\0') return false;
     // Each parent in turn, from the top; those that exist (and the drive's root) refuse quietly.
@@ -67,11 +73,13 @@ bool createDirectory(const char* systemPath) {
 }
 
 bool removeFile(const char* systemPath) {
+    ++changes;
     return systemPath != nullptr && ::DeleteFileA(systemPath) != 0;
 }
 
 bool renameFile(const char* from, const char* to) {
     if (faultDue(Fault::fileRename)) return false;
+    ++changes;
     return from != nullptr && to != nullptr && ::MoveFileA(from, to) != 0;
 }
 
@@ -92,6 +100,7 @@ File& File::operator=(File&& other) noexcept {
 bool File::open(const char* systemPath, OpenMode mode) {
     close();
     if (faultDue(Fault::fileOpen) || systemPath == nullptr) return false;
+    if (mode == OpenMode::truncate) ++changes;
     impl_ = win32::holding<Impl>(::CreateFileA(
         systemPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
         mode == OpenMode::existing ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -125,6 +134,7 @@ std::int64_t File::readAt(std::int64_t offset, void* buffer, std::size_t size) {
 bool File::writeAt(std::int64_t offset, const void* data, std::size_t size) {
     if (!impl_ || offset < 0) return false;
     if (faultDue(Fault::fileWrite)) return false;
+    ++changes;
     std::size_t done = 0;
     while (done < size) {
         OVERLAPPED position = at(offset + static_cast<std::int64_t>(done));

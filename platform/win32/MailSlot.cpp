@@ -28,6 +28,9 @@ constexpr DWORD kWaitReadSize = 64 * 1024;
 // server that would read them has gone.
 constexpr DWORD kWriteBoundMs = 2000;
 
+// A server that seals its slot waits at most this long for the writers that hold it open.
+constexpr DWORD kSealBoundMs = 1000;
+
 // Writers share the slot for writing: a writer that does not allow it is refused with a sharing
 // violation while another writer holds the slot open, and its message is lost. The handle is
 // overlapped so that a write can be given up after kWriteBoundMs.
@@ -60,8 +63,14 @@ bool writeWhole(HANDLE slot, const void* data, std::uint32_t size) {
 // long it is, which both report alike (MAILSLOT_NO_MESSAGE when none).
 struct MailSlotServer::Impl {
     win32::OwnedHandle handle;
+    std::string name;
+    win32::OwnedHandle seal;      // the server's own write handle that shares no writing
     std::deque<Message> waiting;  // oldest first
     Message scratch;              // storage of the blocking wait's read
+
+    // The slot goes before the seal: on Wine a write handle keeps a closed slot open to writers,
+    // and the seal keeps them out until the slot has gone.
+    ~Impl() { handle.reset(); }
 
     enum class Take { taken, again, none, failed };
     Take takeOne();
@@ -125,6 +134,7 @@ bool MailSlotServer::create(const char* name) {
     impl_.reset();
     if (faultDue(Fault::mailSlotCreate) || name == nullptr) return false;
     impl_ = win32::holding<Impl>(::CreateMailslotA(name, 0, 0, nullptr));
+    if (impl_) impl_->name = name;
     return valid();
 }
 
@@ -166,6 +176,32 @@ void MailSlotServer::waitForMessage(std::uint32_t timeoutMs) {
     else if (failure == win32::Failure::brokenPipe)
         impl_->waiting.emplace_back();  // Wine's report of a zero-length message, consumed
     // Timed out: nothing came. Buffer too small (Windows): a longer message waits in the slot.
+}
+
+// Windows mail slots cannot refuse a writer, but the open of a writer is refused (sharing
+// violation) while another handle holds the slot for writing without sharing it. So the server
+// takes such a handle itself. Once it has it, every writer that had the slot open has written
+// and closed it, so its message waits here, and every later open fails at its sender, which then
+// looks again under "MutexLog" and finds the next server. While writers hold the slot the open
+// fails; the server takes what waits (a writer may be waiting for room) and tries again.
+//
+// The attempts are bounded, since a foreign writer may hold the slot open for ever, and a system
+// that does not check sharing on slots lets writers in regardless (Wine checks it). Then only the
+// final drain covers the stop: a message that a writer puts in the slot after the server has last
+// found it empty, and before close() a moment later, is lost with the slot.
+void MailSlotServer::seal() {
+    if (!impl_ || impl_->seal.valid()) return;
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        impl_->seal.reset(::CreateFileA(impl_->name.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (impl_->seal.valid()) return;
+        if (win32::lastFailure() != win32::Failure::sharingViolation ||
+            ::GetTickCount() - start > kSealBoundMs)
+            return;
+        impl_->takeWaiting();
+        ::Sleep(1);
+    }
 }
 
 void MailSlotServer::close() { impl_.reset(); }

@@ -15,6 +15,8 @@ Failure lastFailure() {
         return Failure::bufferTooSmall;
     case ERROR_BROKEN_PIPE:
         return Failure::brokenPipe;
+    case ERROR_SHARING_VIOLATION:
+        return Failure::sharingViolation;
     default:
         return Failure::other;
     }

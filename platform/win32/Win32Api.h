@@ -51,6 +51,7 @@ enum class Failure {
     timedOut,        // a mail slot read found no message within the slot's time-out
     bufferTooSmall,  // a mail slot message is longer than the read asked for (Windows keeps it)
     brokenPipe,      // a mail slot read met a zero-length message (Wine's report; it is consumed)
+    sharingViolation,  // an open refused because a handle already open does not share the access
     other
 };
 

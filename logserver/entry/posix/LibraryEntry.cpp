@@ -6,6 +6,6 @@ namespace {
 
 __attribute__((constructor)) void libraryLoaded() { kervale::attach(); }
 
-__attribute__((destructor)) void libraryUnloaded() { kervale::detach(); }
+__attribute__((destructor)) void libraryUnloaded() { kervale::detach(kervale::OtherThreads::canEnd); }
 
 }  // namespace

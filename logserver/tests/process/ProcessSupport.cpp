@@ -18,6 +18,7 @@
 
 #include "LibraryHandles.h"
 #include "TempRoot.h"
+#include "TestMessage.h"
 #include "posix/KernelObjects.h"
 
 extern char** environ;
@@ -27,29 +28,6 @@ namespace kervale::testing {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::string trim(const std::string& text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos) return "";
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-// Labels of the record lines: the tenth pipe-separated field, right-aligned in 12 characters.
-std::vector<std::string> labelsOf(const std::string& log) {
-    std::vector<std::string> labels;
-    std::istringstream lines(log);
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty() || line[0] != '|') continue;
-        std::vector<std::string> fields;
-        std::istringstream parts(line.substr(1));
-        std::string field;
-        while (std::getline(parts, field, '|')) fields.push_back(field);
-        if (fields.size() >= 10) labels.push_back(trim(fields[9]));
-    }
-    return labels;
-}
 
 std::string logFolder() {
     const char* root = std::getenv("KERVALE_ROOT");
@@ -140,7 +118,7 @@ std::string faultyLibrary() { return KERVALE_FAULTY_LIBRARY_PATH; }
 std::vector<std::string> waitForLabels(const std::vector<std::string>& expected, milliseconds bound) {
     const Clock::time_point deadline = Clock::now() + bound;
     for (;;) {
-        std::vector<std::string> labels = labelsOf(readFile(previousLogPath()) + readFile(logPath()));
+        std::vector<std::string> labels = logLabels(readFile(previousLogPath()) + readFile(logPath()));
         const std::set<std::string> seen(labels.begin(), labels.end());
         const bool all = std::all_of(expected.begin(), expected.end(),
                                      [&](const std::string& l) { return seen.count(l) != 0; });

@@ -48,8 +48,7 @@ class Client {
 std::string faultyLibrary();
 
 // Waits until every label in `expected` appears in the log of the current root (bounded), and
-// gives all the labels of the log in log order ("" for a record without one). This is the only
-// place that knows how a record line shows its label.
+// gives all the labels of the log in log order ("" for a record without one).
 std::vector<std::string> waitForLabels(const std::vector<std::string>& expected,
                                        milliseconds bound = kPatience);
 

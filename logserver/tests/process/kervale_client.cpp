@@ -1,18 +1,11 @@
 // A client process for the tests, the demo and the benchmark: loads libkervale.so (dlopen, so
-// it can also unload it) and runs the commands of its command line in order:
-//   send LABEL            GravaLog with a message labelled LABEL; prints "sent LABEL <result>"
-//   message TYPE LEVEL UNIT AMOUNT LABEL TEXT
-//                         GravaLog with these fields (numbers in C notation, so 0x81 works;
-//                         TEXT is text data, "-" for none); prints "sent LABEL <result>"
-//   burst PREFIX N        N messages labelled PREFIX1 ... PREFIXN; prints "burst-start", "burst-done"
-//   threads T PREFIX N    T threads each sending N messages labelled PREFIX<t>-<i>
+// it can also unload it) and runs the commands of its command line in order: those that every
+// test client runs (send, message, burst, threads, script, hold, lock-mutex: see ClientCommands.h), and
 //   raw KIND LABEL        writes one datagram straight to the mail slot, as another writer could:
 //                         msg (a full message), semreg (the 6-byte stop message), semregmsg (a
 //                         full message beginning with "SEMREG"), empty (0 bytes), big (5000 bytes
 //                         beginning with a full message); LABEL is "-" where none is used
-//   hold                  prints "holding" and waits for a line on standard input
 //   load / unload         dlopen / dlclose the library (it is loaded at start)
-//   lock-mutex            takes "MutexLog" directly and keeps it
 //   area-set V / area-get writes / prints ("area V") a marker in the shared area's last bytes
 // Then it exits normally (which unloads the library too). Options before the commands:
 //   --library PATH        the library to load (default: the libkervale.so built beside it)
@@ -21,7 +14,6 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -30,26 +22,23 @@
 #include <fstream>
 #include <iostream>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "ClientCommands.h"
 #include "LibraryHandles.h"
 #include "MailSlot.h"
-#include "NamedMutex.h"
 #include "SharedArea.h"
 #include "SharedMemory.h"
+#include "TestMessage.h"
 #include "kervale.h"
 
 namespace {
 
-using GravaLogEntry = int32_t (*)(const void*);
+using kervale::testing::GravaLogEntry;
+using kervale::testing::say;
 
 void* library = nullptr;
 GravaLogEntry gravaLog = nullptr;
-
-void say(const std::string& line) {
-    std::cout << line << std::endl;  // flushed: the test reads it at once
-}
 
 [[noreturn]] void fail(const std::string& why) {
     std::cerr << "kervale_client: " << why << std::endl;
@@ -76,45 +65,9 @@ void load(const char* path) {
     if (gravaLog == nullptr) fail("no GravaLog");
 }
 
-LogMessage message(const std::string& label) {
-    LogMessage m{};
-    m.msgType = KERVALE_TYPE_13;
-    m.level = KERVALE_LEVEL_EVENT0;
-    std::memcpy(m.unit, "TST", 3);
-    // A 12-character label fills the field with no NUL.
-    std::memcpy(m.label, label.data(), std::min(label.size(), sizeof m.label));
-    return m;
-}
-
-int32_t send(const std::string& label) {
-    const LogMessage m = message(label);
-    return gravaLog(&m);
-}
-
-std::uint32_t number(const std::string& text) {
-    return static_cast<std::uint32_t>(std::stoul(text, nullptr, 0));
-}
-
-int32_t sendFields(const std::string& type, const std::string& level, const std::string& unit,
-                   const std::string& amount, const std::string& label, const std::string& text) {
-    LogMessage m = message(label);
-    m.msgType = number(type);
-    m.level = static_cast<std::uint8_t>(number(level));
-    std::memset(m.unit, 0, sizeof m.unit);
-    std::memcpy(m.unit, unit.data(), std::min(unit.size(), sizeof m.unit));
-    m.amount = number(amount);
-    if (text != "-") {
-        const std::size_t n = std::min(text.size(), sizeof m.data - 1);
-        m.data[0] = KERVALE_DATA_TEXT;
-        std::memcpy(m.data + 1, text.data(), n);
-        m.dataLen = static_cast<std::uint8_t>(n + 1);
-    }
-    return gravaLog(&m);
-}
-
 void raw(const std::string& kind, const std::string& label) {
     std::vector<char> bytes;
-    const LogMessage m = message(label == "-" ? "" : label);
+    const LogMessage m = kervale::testing::labelledMessage(label == "-" ? "" : label);
     const char* whole = reinterpret_cast<const char*>(&m);
     if (kind == "msg") {
         bytes.assign(whole, whole + sizeof m);
@@ -166,45 +119,16 @@ int main(int argc, char** argv) {
     load(path.c_str());
 
     kervale::platform::SharedMemory area;  // held while the marker commands need it
-    kervale::platform::NamedMutex mutex;
     auto next = [&]() -> const std::string& {
         if (i >= args.size()) fail("missing argument");
         return args[i++];
     };
     while (i < args.size()) {
         const std::string command = next();
-        if (command == "send") {
-            const std::string label = next();
-            say("sent " + label + " " + std::to_string(send(label)));
-        } else if (command == "message") {
-            const std::string type = next(), level = next(), unit = next(), amount = next();
-            const std::string label = next(), text = next();
-            say("sent " + label + " " + std::to_string(sendFields(type, level, unit, amount, label, text)));
-        } else if (command == "burst") {
-            const std::string prefix = next();
-            const int n = std::stoi(next());
-            say("burst-start");
-            for (int k = 1; k <= n; ++k) send(prefix + std::to_string(k));
-            say("burst-done");
-        } else if (command == "threads") {
-            const int t = std::stoi(next());
-            const std::string prefix = next();
-            const int n = std::stoi(next());
-            std::vector<std::thread> threads;
-            for (int k = 0; k < t; ++k)
-                threads.emplace_back([=] {
-                    for (int j = 1; j <= n; ++j)
-                        send(prefix + std::to_string(k) + "-" + std::to_string(j));
-                });
-            for (std::thread& thread : threads) thread.join();
-            say("threads-done");
-        } else if (command == "raw") {
+        if (kervale::testing::runSharedCommand(command, next, gravaLog)) continue;
+        if (command == "raw") {
             const std::string kind = next();
             raw(kind, next());
-        } else if (command == "hold") {
-            say("holding");
-            std::string line;
-            std::getline(std::cin, line);
         } else if (command == "load") {
             load(path.c_str());
             say("loaded");
@@ -213,11 +137,6 @@ int main(int argc, char** argv) {
             library = nullptr;
             gravaLog = nullptr;
             say("unloaded");
-        } else if (command == "lock-mutex") {
-            if (!mutex.open(kervale::kMutexName) ||
-                mutex.lock() == kervale::platform::LockResult::failed)
-                fail("cannot take the mutex");
-            say("mutex-locked");
         } else if (command == "area-set") {
             const unsigned value = static_cast<unsigned>(std::stoul(next()));
             std::memcpy(areaMarker(area), &value, sizeof value);

@@ -54,6 +54,26 @@ TEST_F(FileSystemTest, ReadsAndWritesGoWhereTheyAreToldTo) {
     EXPECT_EQ(file.readAt(1000, buffer, sizeof buffer), 0);
 }
 
+// What changes the disk is counted, before it is made; reading and opening what exists are not.
+TEST_F(FileSystemTest, ChangesAreCountedAndReadsAreNot) {
+    const std::uint64_t before = fileChanges();
+    File file;
+    ASSERT_TRUE(file.open(path("LOG").c_str(), OpenMode::truncate));
+    ASSERT_TRUE(file.writeAt(0, "x", 1));
+    EXPECT_EQ(fileChanges(), before + 2);
+    char byte = 0;
+    EXPECT_EQ(file.readAt(0, &byte, 1), 1);
+    EXPECT_EQ(file.size(), 1);
+    ASSERT_TRUE(file.open(path("LOG").c_str(), OpenMode::existing));
+    file.close();
+    EXPECT_TRUE(directoryExists(folder.path().c_str()));
+    EXPECT_EQ(fileChanges(), before + 2);
+    EXPECT_TRUE(renameFile(path("LOG").c_str(), path("OLD").c_str()));
+    EXPECT_TRUE(removeFile(path("OLD").c_str()));
+    EXPECT_TRUE(createDirectory(path("SUB").c_str()));
+    EXPECT_EQ(fileChanges(), before + 5);
+}
+
 TEST_F(FileSystemTest, OpenModes) {
     File file;
     EXPECT_FALSE(file.open(path("LOG").c_str(), OpenMode::existing));

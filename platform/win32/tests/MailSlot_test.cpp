@@ -188,6 +188,51 @@ TEST_F(MailSlotTest, AWriterHoldingTheSlotOpenDoesNotKeepOthersOut) {
     EXPECT_EQ(readOne(server), "client");
 }
 
+// A sealed slot refuses every later writer at its sender, keeps what was sent before, and frees
+// its name when it closes.
+TEST_F(MailSlotTest, ASealedSlotRefusesLaterWritersAndKeepsWhatWaits) {
+    ASSERT_TRUE(send(name, "before"));
+    server.seal();
+    EXPECT_FALSE(send(name, "after"));
+    MailSlotClient client;
+    EXPECT_FALSE(client.open(name.c_str()));
+    EXPECT_EQ(runChild("sendSized", {name, "296"}), 10) << "another process is refused too";
+    EXPECT_EQ(readOne(server), "before");
+    EXPECT_EQ(waitingIn(server).count, 0u);
+    server.close();
+    MailSlotServer next;
+    EXPECT_TRUE(next.create(name.c_str()));
+}
+
+// The seal waits for a writer that holds the slot open, and what that writer sends before it
+// lets go is kept.
+TEST_F(MailSlotTest, TheSealWaitsForAWriterThatHoldsTheSlot) {
+    struct Writer {
+        HANDLE slot;
+        Event sealing;
+    } writer{::CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
+             Event()};
+    ASSERT_NE(writer.slot, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(writer.sealing.createUnnamed());
+    Thread late;
+    ASSERT_TRUE(late.start(
+        [](void* argument) {
+            auto& w = *static_cast<Writer*>(argument);
+            w.sealing.wait(kInfinite);
+            DWORD written = 0;
+            ::WriteFile(w.slot, "late", 4, &written, nullptr);
+            ::CloseHandle(w.slot);
+        },
+        &writer));
+    writer.sealing.set();
+    server.seal();
+    EXPECT_TRUE(late.waitFinished(kProcessBound));
+    EXPECT_FALSE(send(name, "after"));
+    EXPECT_EQ(readOne(server), "late");
+    EXPECT_EQ(waitingIn(server).count, 0u);
+}
+
 // Two processes send at once while the server reads (Wine makes a writer wait while about ten
 // messages are unread). Every message arrives, each sender's in its order.
 TEST_F(MailSlotTest, SendersInSeveralProcessesAreAllDeliveredInTheirOrder) {
