@@ -23,6 +23,16 @@ bool allZero(const void* view) {
     return true;
 }
 
+// Opens the block as a new holder and expects a new life: all zero.
+void expectNewLife() {
+    SharedMemory block;
+    ASSERT_TRUE(block.open(kName, kSize));
+    void* view = block.mapView();
+    ASSERT_NE(view, nullptr);
+    EXPECT_TRUE(allZero(view));
+    block.unmapView(view);
+}
+
 TEST(SharedMemoryTest, SharedBetweenProcessesAndZeroFilledWhenNew) {
     testing::TempRoot root;
     SharedMemory block;
@@ -67,12 +77,7 @@ TEST(SharedMemoryTest, AViewKeepsTheBlockAndANewLifeStartsAtZero) {
     }
     SharedMemory{}.unmapView(kept);  // last holder gone
 
-    SharedMemory fresh;
-    ASSERT_TRUE(fresh.open(kName, kSize));
-    void* view = fresh.mapView();
-    ASSERT_NE(view, nullptr);
-    EXPECT_TRUE(allZero(view));
-    fresh.unmapView(view);
+    expectNewLife();
 }
 
 TEST(SharedMemoryTest, AKilledHolderLeavesNoStaleBlock) {
@@ -91,12 +96,7 @@ TEST(SharedMemoryTest, AKilledHolderLeavesNoStaleBlock) {
     child.kill();
     EXPECT_EQ(child.wait(), -1);
 
-    SharedMemory block;
-    ASSERT_TRUE(block.open(kName, kSize));
-    void* view = block.mapView();
-    ASSERT_NE(view, nullptr);
-    EXPECT_TRUE(allZero(view));
-    block.unmapView(view);
+    expectNewLife();
 }
 
 TEST(SharedMemoryTest, SeparateRootsNeverMeetAndMapFaultsAreHonoured) {
