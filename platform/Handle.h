@@ -21,4 +21,11 @@ namespace kervale::platform {
   private:                                     \
     std::unique_ptr<Impl> impl_;
 
+// In a backend file, once Impl is complete: the wrapper's special members, all defaulted.
+#define KERVALE_PLATFORM_HANDLE_DEFAULTS(Type)              \
+    Type::Type() = default;                                 \
+    Type::~Type() = default;                                \
+    Type::Type(Type&&) noexcept = default;                  \
+    Type& Type::operator=(Type&&) noexcept = default;
+
 }  // namespace kervale::platform

@@ -36,10 +36,7 @@ struct Event::Impl {
     }
 };
 
-Event::Event() = default;
-Event::~Event() = default;
-Event::Event(Event&&) noexcept = default;
-Event& Event::operator=(Event&&) noexcept = default;
+KERVALE_PLATFORM_HANDLE_DEFAULTS(Event)
 
 bool Event::openNamed(const char* name) {
     impl_.reset();

@@ -98,10 +98,7 @@ struct MailSlotServer::Impl {
     }
 };
 
-MailSlotServer::MailSlotServer() = default;
-MailSlotServer::~MailSlotServer() = default;
-MailSlotServer::MailSlotServer(MailSlotServer&&) noexcept = default;
-MailSlotServer& MailSlotServer::operator=(MailSlotServer&&) noexcept = default;
+KERVALE_PLATFORM_HANDLE_DEFAULTS(MailSlotServer)
 
 bool MailSlotServer::create(const char* name) {
     impl_.reset();
@@ -163,10 +160,7 @@ struct MailSlotClient::Impl {
     }
 };
 
-MailSlotClient::MailSlotClient() = default;
-MailSlotClient::~MailSlotClient() = default;
-MailSlotClient::MailSlotClient(MailSlotClient&&) noexcept = default;
-MailSlotClient& MailSlotClient::operator=(MailSlotClient&&) noexcept = default;
+KERVALE_PLATFORM_HANDLE_DEFAULTS(MailSlotClient)
 
 bool MailSlotClient::open(const char* name) {
     impl_.reset();

@@ -45,10 +45,7 @@ struct NamedMutex::Impl {
     std::atomic_ref<std::uint32_t> owned() { return std::atomic_ref<std::uint32_t>(*ownedWord); }
 };
 
-NamedMutex::NamedMutex() = default;
-NamedMutex::~NamedMutex() = default;
-NamedMutex::NamedMutex(NamedMutex&&) noexcept = default;
-NamedMutex& NamedMutex::operator=(NamedMutex&&) noexcept = default;
+KERVALE_PLATFORM_HANDLE_DEFAULTS(NamedMutex)
 
 bool NamedMutex::open(const char* name) {
     impl_.reset();

@@ -46,10 +46,7 @@ struct Thread::Impl {
     std::shared_ptr<Control> control;
 };
 
-Thread::Thread() = default;
-Thread::~Thread() = default;
-Thread::Thread(Thread&&) noexcept = default;
-Thread& Thread::operator=(Thread&&) noexcept = default;
+KERVALE_PLATFORM_HANDLE_DEFAULTS(Thread)
 
 bool Thread::start(void (*procedure)(void*), void* argument) {
     impl_.reset();

@@ -8,10 +8,7 @@ struct Event::Impl {
     win32::OwnedHandle handle;
 };
 
-Event::Event() = default;
-Event::~Event() = default;
-Event::Event(Event&&) noexcept = default;
-Event& Event::operator=(Event&&) noexcept = default;
+KERVALE_PLATFORM_HANDLE_DEFAULTS(Event)
 
 // The handle is not inheritable: a child process that never uses the event must not keep it
 // alive after every process of ours has let it go.

@@ -123,10 +123,7 @@ bool MailSlotServer::Impl::takeWaiting() {
     return true;
 }
 
-MailSlotServer::MailSlotServer() = default;
-MailSlotServer::~MailSlotServer() = default;
-MailSlotServer::MailSlotServer(MailSlotServer&&) noexcept = default;
-MailSlotServer& MailSlotServer::operator=(MailSlotServer&&) noexcept = default;
+KERVALE_PLATFORM_HANDLE_DEFAULTS(MailSlotServer)
 
 // Any message size, read time-out 0: a read of an empty slot comes back at once. The name has one
 // owner: creating it fails while another server holds it.
@@ -216,10 +213,7 @@ struct MailSlotClient::Impl {
     std::string name;
 };
 
-MailSlotClient::MailSlotClient() = default;
-MailSlotClient::~MailSlotClient() = default;
-MailSlotClient::MailSlotClient(MailSlotClient&&) noexcept = default;
-MailSlotClient& MailSlotClient::operator=(MailSlotClient&&) noexcept = default;
+KERVALE_PLATFORM_HANDLE_DEFAULTS(MailSlotClient)
 
 bool MailSlotClient::open(const char* name) {
     impl_.reset();

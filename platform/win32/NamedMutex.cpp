@@ -8,10 +8,7 @@ struct NamedMutex::Impl {
     win32::OwnedHandle handle;
 };
 
-NamedMutex::NamedMutex() = default;
-NamedMutex::~NamedMutex() = default;
-NamedMutex::NamedMutex(NamedMutex&&) noexcept = default;
-NamedMutex& NamedMutex::operator=(NamedMutex&&) noexcept = default;
+KERVALE_PLATFORM_HANDLE_DEFAULTS(NamedMutex)
 
 bool NamedMutex::open(const char* name) {
     impl_ = win32::holding<Impl>(::CreateMutexA(nullptr, FALSE, name));

@@ -57,10 +57,7 @@ struct SharedMemory::Impl {
     win32::OwnedHandle handle;  // the file mapping
 };
 
-SharedMemory::SharedMemory() = default;
-SharedMemory::~SharedMemory() = default;
-SharedMemory::SharedMemory(SharedMemory&&) noexcept = default;
-SharedMemory& SharedMemory::operator=(SharedMemory&&) noexcept = default;
+KERVALE_PLATFORM_HANDLE_DEFAULTS(SharedMemory)
 
 // A mapping backed by the paging file; one created anew is zero-filled. An existing mapping of
 // that name is opened instead.

@@ -11,10 +11,7 @@ struct Thread::Impl {
     win32::OwnedHandle handle;  // the thread; closing it leaves the thread running
 };
 
-Thread::Thread() = default;
-Thread::~Thread() = default;
-Thread::Thread(Thread&&) noexcept = default;
-Thread& Thread::operator=(Thread&&) noexcept = default;
+KERVALE_PLATFORM_HANDLE_DEFAULTS(Thread)
 
 namespace {
 
