@@ -103,16 +103,12 @@ bool renameFile(const char* from, const char* to) {
 
 struct File::Impl {
     int fd = -1;
+    ~Impl() {
+        if (fd >= 0) ::close(fd);
+    }
 };
 
-File::File() = default;
-File::~File() { close(); }
-File::File(File&&) noexcept = default;
-File& File::operator=(File&& other) noexcept {
-    close();
-    impl_ = std::move(other.impl_);
-    return *this;
-}
+KERVALE_PLATFORM_HANDLE_DEFAULTS(File)
 
 bool File::open(const char* systemPath, OpenMode mode) {
     close();
@@ -163,10 +159,6 @@ bool File::writeAt(std::int64_t offset, const void* data, std::size_t size) {
     return true;
 }
 
-void File::close() {
-    if (!impl_) return;
-    ::close(impl_->fd);
-    impl_.reset();
-}
+void File::close() { impl_.reset(); }
 
 }  // namespace kervale::platform

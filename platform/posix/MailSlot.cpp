@@ -45,7 +45,9 @@ bool socketAddress(const char* name, sockaddr_un& address, socklen_t& length) {
     return true;
 }
 
-int datagramSocket() {
+// A new datagram socket for the slot of that name, and the slot's address; -1 on failure.
+int slotSocket(const char* name, sockaddr_un& address, socklen_t& length) {
+    if (!socketAddress(name, address, length)) return -1;
     return posix::awayFromStdio(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
 }
 
@@ -105,9 +107,8 @@ bool MailSlotServer::create(const char* name) {
     if (faultDue(Fault::mailSlotCreate)) return false;
     sockaddr_un address;
     socklen_t length;
-    if (!socketAddress(name, address, length)) return false;
     auto impl = std::make_unique<Impl>();
-    impl->fd = datagramSocket();
+    impl->fd = slotSocket(name, address, length);
     if (impl->fd < 0) return false;
     const int on = 1;
     if (::setsockopt(impl->fd, SOL_SOCKET, SO_PASSCRED, &on, sizeof on) != 0) return false;
@@ -166,9 +167,8 @@ bool MailSlotClient::open(const char* name) {
     impl_.reset();
     sockaddr_un address;
     socklen_t length;
-    if (!socketAddress(name, address, length)) return false;
     auto impl = std::make_unique<Impl>();
-    impl->fd = datagramSocket();
+    impl->fd = slotSocket(name, address, length);
     if (impl->fd < 0) return false;
     int rc;
     do {

@@ -87,14 +87,7 @@ struct File::Impl {
     win32::OwnedHandle handle;
 };
 
-File::File() = default;
-File::~File() { close(); }
-File::File(File&&) noexcept = default;
-File& File::operator=(File&& other) noexcept {
-    close();
-    impl_ = std::move(other.impl_);
-    return *this;
-}
+KERVALE_PLATFORM_HANDLE_DEFAULTS(File)
 
 // Others may read and write the file while it is open, as with the C runtime's files.
 bool File::open(const char* systemPath, OpenMode mode) {
